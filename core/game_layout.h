@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "platform/path_separator.h"
+
+namespace zephran::core {
+
+// Names of the game's files, relative to the installation folder. Folder
+// texts always end with the separator, so a path is a folder text followed by
+// one of these.
+
+inline constexpr const char* kSettingsFile = "zephran.ini";
+// The same file, spelled as the attribute reset has always spelled it; the
+// platform matches names without regard to case, so both reach one file.
+inline constexpr const char* kSettingsFileUpper = "ZEPHRAN.ini";
+inline constexpr const char* kReadMeFile = "readme.txt";
+
+inline std::string WithSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != platform::kPathSeparator) {
+    folder += platform::kPathSeparator;
+  }
+  return folder;
+}
+
+// The sub-folder that holds the game when the launcher sits one level above.
+inline std::string GameSubFolder() {
+  return WithSeparator("zp");
+}
+
+}  // namespace zephran::core

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/platform.h"
+
+namespace zephran::platform {
+
+// The services this operating system provides by itself. Message boxes and
+// the event pump belong to the window toolkit, which supplies them in a
+// subclass.
+class NativePlatform : public Platform {
+ public:
+  std::string ReadProfileString(std::string_view section, std::string_view key,
+                                std::string_view default_value, std::size_t capacity,
+                                const std::string& file) override;
+  bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                          const std::string& file) override;
+  std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
+  void SetNormalAttributes(const std::string& file) override;
+  StartResult StartProgram(const CommandLine& command, WindowStyle style) override;
+  void EndProgram() override;
+  std::string ProgramFolder() override;
+};
+
+}  // namespace zephran::platform

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/command_line.h"
+
+namespace zephran::platform {
+
+// Attribute bits of FirstDirEntry's mask. Read-only files are always listed;
+// hidden files, system files and folders only when their bit is set.
+inline constexpr unsigned kAttrReadOnly = 1;
+inline constexpr unsigned kAttrHidden = 2;
+inline constexpr unsigned kAttrSystem = 4;
+inline constexpr unsigned kAttrDirectory = 16;
+inline constexpr unsigned kAttrAny = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory;
+
+// How a started program's window first appears. Only a hint where the
+// system has no such notion.
+enum class WindowStyle { Normal = 1, MinimizedWithFocus = 2 };
+
+struct StartResult {
+  bool started = false;
+  // When not started: why, in words that name the program.
+  std::string error;
+};
+
+// Everything the launcher asks of the operating system. The window owns one
+// implementation and hands it to the logic by reference; tests hand in fakes.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // The value of `key` in `[section]` of a profile file, or `default_value`
+  // when the file, the section or the key is missing. Section and key match
+  // without regard to case; the value comes trimmed and unquoted, and never
+  // longer than capacity - 1 characters.
+  virtual std::string ReadProfileString(std::string_view section, std::string_view key,
+                                        std::string_view default_value, std::size_t capacity,
+                                        const std::string& file) = 0;
+
+  // Sets `key` in `[section]`, creating the file, section or key as needed
+  // and leaving everything else in the file as it was. False on failure, in
+  // which case the file is unchanged.
+  virtual bool WriteProfileString(std::string_view section, std::string_view key,
+                                  std::string_view value, const std::string& file) = 0;
+
+  // The name of the first entry matching `pattern` (wild cards * and ? in its
+  // last component) that `mask` admits, or empty text. A path ending with the
+  // separator yields "." exactly when that folder exists.
+  virtual std::string FirstDirEntry(const std::string& pattern, unsigned mask) = 0;
+
+  // Makes a file writable again (clears read-only and the like). A missing
+  // file is not an error.
+  virtual void SetNormalAttributes(const std::string& file) = 0;
+
+  // Starts a program without waiting for it.
+  virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
+
+  // A modal message box with one OK button and no icon; returns when dismissed.
+  virtual void ShowMessage(std::string_view prompt, std::string_view title) = 0;
+
+  // Lets pending window events run before going on.
+  virtual void PumpEvents() = 0;
+
+  // Ends the process at once, without asking the window. Real implementations
+  // never return; callers return straight after calling it all the same, so
+  // that a recording fake can stand in.
+  virtual void EndProgram() = 0;
+
+  // The folder holding the launcher's executable, without a trailing
+  // separator except at a root.
+  virtual std::string ProgramFolder() = 0;
+};
+
+}  // namespace zephran::platform

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace zephran::core::testing {
+
+// An in-memory installation that records, in order, every call with a visible
+// effect: messages, writes, pumps, started programs and the end of the program.
+class FakePlatform : public platform::Platform {
+ public:
+  // Paths use the native separator; a folder is named with a trailing one.
+  std::string program_folder;
+  std::map<std::string, std::string> files;  // path -> content
+  std::set<std::string> folders;
+  std::set<std::string> read_only;  // writes to these fail
+  platform::StartResult start_result{true, ""};
+
+  std::vector<std::string> log;     // "message <title>|<prompt>", "write <file>|[s] k=v", ...
+  std::vector<std::string> probes;  // every FirstDirEntry pattern, in order
+  std::vector<unsigned> probe_masks;
+  std::vector<platform::CommandLine> started;
+  std::vector<platform::WindowStyle> styles;
+  std::vector<std::string> attribute_resets;
+  int messages = 0;
+  bool ended = false;
+
+  // Adds a file and the folders above it.
+  void AddFile(const std::string& path, const std::string& content = "");
+  void AddFolder(const std::string& path);
+
+  std::string ReadProfileString(std::string_view section, std::string_view key,
+                                std::string_view default_value, std::size_t capacity,
+                                const std::string& file) override;
+  bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                          const std::string& file) override;
+  std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
+  void SetNormalAttributes(const std::string& file) override;
+  platform::StartResult StartProgram(const platform::CommandLine& command,
+                                     platform::WindowStyle style) override;
+  void ShowMessage(std::string_view prompt, std::string_view title) override;
+  void PumpEvents() override;
+  void EndProgram() override;
+  std::string ProgramFolder() override { return program_folder; }
+};
+
+}  // namespace zephran::core::testing
