@@ -44,6 +44,9 @@ struct LauncherState {
   // list position. The selected slot's emptiness comes from here, not from
   // how its list item happens to end, so a save named "Dash-" stays loadable.
   std::array<bool, 8> SlotHasSave{};
+  // A launch is under way: its event pumps let clicks through, and a second
+  // click must not start a second game.
+  bool Launching = false;
 
   bool operator==(const LauncherState&) const = default;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -19,6 +20,8 @@ class FakePlatform : public platform::Platform {
   std::set<std::string> folders;
   std::set<std::string> read_only;  // writes to these fail
   platform::StartResult start_result{true, ""};
+  // Runs inside PumpEvents: stands for whatever the player does meanwhile.
+  std::function<void()> on_pump;
 
   std::vector<std::string> log;     // "message <title>|<prompt>", "write <file>|[s] k=v", ...
   std::vector<std::string> probes;  // every FirstDirEntry pattern, in order

@@ -1,0 +1,144 @@
+#include "core/launch.h"
+
+#include <string>
+#include <vector>
+
+#include "core/display_modes.h"
+#include "core/game_layout.h"
+#include "core/numbers.h"
+#include "core/settings_file.h"
+
+namespace zephran::core {
+
+namespace {
+
+// Marks a launch as under way for as long as it runs, including when it ends
+// in a message instead of a game.
+class LaunchGuard {
+ public:
+  explicit LaunchGuard(LauncherState& state) : state_(state) { state_.Launching = true; }
+  ~LaunchGuard() { state_.Launching = false; }
+  LaunchGuard(const LaunchGuard&) = delete;
+  LaunchGuard& operator=(const LaunchGuard&) = delete;
+
+ private:
+  LauncherState& state_;
+};
+
+bool InstallationFound(platform::Platform& platform, const LauncherState& state) {
+  if (state.BadDir) {
+    platform.ShowMessage(
+        "I think I already told you that, this pogram must be in the Zephran installation "
+        "directory",
+        "No, it's not going to work");
+    return false;
+  }
+  return true;
+}
+
+bool ResolutionChosen(platform::Platform& platform, const LauncherState& state) {
+  if (state.GameExe.empty()) {
+    // Without a resolution there is neither a size to write nor a game to start.
+    platform.ShowMessage("Please choose a resolution first.", "No resolution");
+    return false;
+  }
+  return true;
+}
+
+LaunchOutcome StartGame(platform::Platform& platform, const LauncherState& state,
+                        const LaunchChoices& choices, std::vector<std::string> arguments) {
+  WriteOptions(platform, state, choices);
+
+  platform.PumpEvents();
+  const platform::CommandLine command{state.GameDir + state.GameExe, std::move(arguments)};
+  const platform::StartResult result =
+      platform.StartProgram(command, platform::WindowStyle::MinimizedWithFocus);
+  if (!result.started) {
+    // The settings stay written; the player can fix the game and try again.
+    platform.ShowMessage(result.error, "The game could not be started");
+    return LaunchOutcome::StartFailed;
+  }
+
+  platform.PumpEvents();
+  platform.EndProgram();
+  return LaunchOutcome::Started;
+}
+
+void WriteVideoSize(platform::Platform& platform, const LauncherState& state, bool windowed,
+                    const std::string& ini) {
+  const std::optional<double> width = ParseNumber(state.ScreenW);
+  for (const DisplayMode& mode : DisplayModeTable) {
+    if (width != ParseNumber(mode.ScreenW)) {
+      continue;
+    }
+    // A window is drawn one size larger than the game's own resolution.
+    const std::string video_w(windowed ? mode.VideoW : std::string_view(state.ScreenW));
+    const std::string video_h(windowed ? mode.VideoH : std::string_view(state.ScreenH));
+    platform.PumpEvents();
+    EcrireINI(platform, "Display", "VideoWidth", video_w, ini);
+    platform.PumpEvents();
+    EcrireINI(platform, "Display", "VideoHeight", video_h, ini);
+  }
+}
+
+const char* OnOff(int check_box_value) {
+  return check_box_value == 1 ? "1" : "0";
+}
+
+}  // namespace
+
+void WriteOptions(platform::Platform& platform, const LauncherState& state,
+                  const LaunchChoices& choices) {
+  const std::string ini = state.GameDir + kSettingsFile;
+  const bool windowed = choices.ModeFenet == 1;
+
+  platform.PumpEvents();
+  EcrireINI(platform, "Display", "ScreenWidth", state.ScreenW, ini);
+  platform.PumpEvents();
+  EcrireINI(platform, "Display", "ScreenHeight", state.ScreenH, ini);
+  platform.PumpEvents();
+  EcrireINI(platform, "Display", "FullScreen", windowed ? "0" : "1", ini);
+  WriteVideoSize(platform, state, windowed, ini);
+  platform.PumpEvents();
+  EcrireINI(platform, "Display", "CinemaScope", OnOff(choices.ModeCinema), ini);
+  platform.PumpEvents();
+  EcrireINI(platform, "Audio", "Subtitles", OnOff(choices.ModeSousT), ini);
+  platform.PumpEvents();
+  EcrireINI(platform, "Display", "BitsPerPixel", state.ColorDepth, ini);
+}
+
+LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
+                            const LaunchChoices& choices) {
+  if (state.Launching) {
+    return LaunchOutcome::Ignored;
+  }
+  if (!InstallationFound(platform, state) || !ResolutionChosen(platform, state)) {
+    return LaunchOutcome::Refused;
+  }
+  const LaunchGuard guard(state);
+  const LauncherState snapshot = state;
+  return StartGame(platform, snapshot, choices, {"game_nextframe"});
+}
+
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
+                              const LaunchChoices& choices) {
+  if (state.Launching) {
+    return LaunchOutcome::Ignored;
+  }
+  if (!InstallationFound(platform, state)) {
+    return LaunchOutcome::Refused;
+  }
+  if (state.SlotEmpty) {
+    platform.ShowMessage("The game you've selected is empty.", "Caution !");
+    return LaunchOutcome::Refused;
+  }
+  if (!ResolutionChosen(platform, state)) {
+    return LaunchOutcome::Refused;
+  }
+  const LaunchGuard guard(state);
+  const LauncherState snapshot = state;
+  const std::string slot = "slot_" + std::to_string(choices.slot_index + 1);
+  return StartGame(platform, snapshot, choices, {"load_game", slot});
+}
+
+}  // namespace zephran::core

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "core/launcher_state.h"
+#include "platform/platform.h"
+
+namespace zephran::core {
+
+// The window's choices at the moment of the click, as plain values. A launch
+// works from this copy only, so a selection changed while it runs cannot mix
+// two states in the settings file.
+struct LaunchChoices {
+  int ModeFenet = 0;  // check-box values: only 1 counts as on
+  int ModeCinema = 0;
+  int ModeSousT = 0;
+  int slot_index = -1;  // selected position in the slot list
+};
+
+enum class LaunchOutcome {
+  Ignored,      // another launch is already under way
+  Refused,      // a check failed; the player was told, nothing was written
+  StartFailed,  // settings written, but the game could not be started; the player was told
+  Started,      // the game runs and the launcher has been ended
+};
+
+// "New game": checks, writes the options, starts the game, ends the launcher.
+LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
+                            const LaunchChoices& choices);
+
+// "Load :": the same for the selected save slot, which must hold a save.
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
+                              const LaunchChoices& choices);
+
+// Writes the eight display and audio options into the game's settings file,
+// letting window events through before each write.
+void WriteOptions(platform::Platform& platform, const LauncherState& state,
+                  const LaunchChoices& choices);
+
+}  // namespace zephran::core
