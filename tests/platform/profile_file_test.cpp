@@ -1,0 +1,179 @@
+#include "platform/profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zephran::platform {
+namespace {
+
+using namespace std::string_literals;
+
+struct ReadCase {
+  std::string content;
+  std::string section;
+  std::string key;
+  std::optional<std::string> expected;
+};
+
+TEST(FindProfileValue, FollowsWindowsReadingRules) {
+  const std::vector<ReadCase> cases = {
+      {"[Video]\r\nWidth=800\r\n", "VIDEO", "wIDTH", "800"},
+      {"  [ Video ]  \n\t Width \t=\t 800 \t\n", "Video", "Width", "800"},
+      {"[Video]\nWidth=800\n", " Video\t", " Width ", "800"},
+      {"[A]\nk='x'\n", "A", "k", "x"},
+      {"[A]\nk= \" x \" \n", "A", "k", " x "},
+      {"[A]\nk=\"\"\n", "A", "k", ""},
+      {"[A]\nk='x\"\n", "A", "k", "'x\""},
+      {"[A]\nk=\"\n", "A", "k", "\""},
+      {"[A]\nk=a ; b\n", "A", "k", "a ; b"},
+      {"[A]\nk=a=b\n", "A", "k", "a=b"},
+      {"[A]\n#k=#1\n", "A", "#k", "#1"},
+      {"[A]\n;k=1\n", "A", ";k", std::nullopt},
+      {"[A]\nk=   \n", "A", "k", ""},
+      {"[A]\nk\nk=1\n", "A", "k", "1"},
+      {"[A]\nx=1\n[a]\nk=2\n", "A", "k", std::nullopt},
+      {"[A]\nk=1\nK=2\n", "a", "k", "1"},
+      {"k=1\n[A]\n", "A", "k", std::nullopt},
+      {"k=1\n", "", "k", std::nullopt},
+      {"[A]\n=1\n", "A", "", std::nullopt},
+      {"[A\nk=1\n", "A", "k", "1"},
+      {"[A]b] tail\nk=1\n", "A]b", "k", "1"},
+      {"[A]\rk=1\rj=2", "A", "j", "2"},
+      {"\xEF\xBB\xBF[A]\nk=1", "A", "k", "1"},
+      {"[A]\nk=a\0b\n"s, "A", "k", "a\0b"s},
+      {"[A]\nk=1\n", "B", "k", std::nullopt},
+      {"[A]\nk=1\n", "A", "j", std::nullopt},
+  };
+  for (const ReadCase& c : cases) {
+    EXPECT_EQ(FindProfileValue(c.content, c.section, c.key), c.expected)
+        << "content: " << c.content << " section: " << c.section << " key: " << c.key;
+  }
+}
+
+TEST(FindProfileValue, ReturnsLongValuesWhole) {
+  const std::string value(300, 'v');
+  EXPECT_EQ(FindProfileValue("[A]\r\nk=" + value + "\r\n", "A", "k"), value);
+}
+
+TEST(FindProfileValue, CopesWithHugeInputs) {
+  std::string many_sections;
+  for (int i = 0; i < 100000; ++i) {
+    many_sections += "[S" + std::to_string(i) + "]\nk=" + std::to_string(i) + "\n";
+  }
+  EXPECT_EQ(FindProfileValue(many_sections, "s99999", "K"), "99999");
+
+  // The line of brackets is a header, so the NUL-filled value belongs to it.
+  const std::string nuls(1 << 20, '\0');
+  const std::string long_lines = "[A]\n" + std::string(1 << 20, '[') + "\nk=" + nuls + "\n";
+  EXPECT_EQ(FindProfileValue(long_lines, "A", "k"), std::nullopt);
+  EXPECT_EQ(FindProfileValue(long_lines, std::string((1 << 20) - 1, '['), "k"), nuls);
+}
+
+struct WriteCase {
+  std::string before;
+  std::string section;
+  std::string key;
+  std::string value;
+  std::string after;
+};
+
+TEST(SetProfileValue, ChangesOnlyTheBytesItMust) {
+  const std::vector<WriteCase> cases = {
+      // Existing keys: only the old value's bytes change.
+      {"[Video]\r\nWidth=800\r\nHeight=600\r\n", "Video", "Height", "1080",
+       "[Video]\r\nWidth=800\r\nHeight=1080\r\n"},
+      {"[Video]\r\nWidth=800", "Video", "Width", "1024", "[Video]\r\nWidth=1024"},
+      {"[video]\r\n  wIDTH =  800  \r\n", "Video", "Width", "1", "[video]\r\n  wIDTH =  1  \r\n"},
+      {"[A]\nName = \"old name\" \n", "A", "Name", "x", "[A]\nName = x \n"},
+      {"[A]\nk=1 ; note\n", "A", "k", "2", "[A]\nk=2\n"},
+      {"[A]\nk=   \n", "A", "k", "v", "[A]\nk=   v\n"},
+      {"[A]\nk=\n", "A", "k", "v", "[A]\nk=v\n"},
+      {"\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "k", "2", "\xEF\xBB\xBF[A]\r\nk=2\r\n"},
+      {"[A]\nk=1\n[a]\nk=2\n", "a", "K", "9", "[A]\nk=9\n[a]\nk=2\n"},
+      // New keys go after the section's last key, in the file's line ending.
+      {"[Video]\nWidth=800\n", "Video", "Height", "600", "[Video]\nWidth=800\nHeight=600\n"},
+      {"[Video]\r\nWidth=800", "Video", "Height", "600", "[Video]\r\nWidth=800\r\nHeight=600\r\n"},
+      {"; top\r\n[A]\r\n; about k\r\nk=1\r\n; trailing\r\n\r\n[B]\r\n", "A", "n", "2",
+       "; top\r\n[A]\r\n; about k\r\nk=1\r\nn=2\r\n; trailing\r\n\r\n[B]\r\n"},
+      {"[A]\nk=1\n\n\n[B]\nb=1\n", "A", "n", "2", "[A]\nk=1\nn=2\n\n\n[B]\nb=1\n"},
+      {"[A]\n\n[B]\n", "A", "n", "2", "[A]\nn=2\n\n[B]\n"},
+      {"[A]", "A", "n", "2", "[A]\r\nn=2\r\n"},
+      {"[A]\nx=1\n[A]\nk=1\n", "A", "k", "2", "[A]\nx=1\nk=2\n[A]\nk=1\n"},
+      {"k=1\n[A]\n", "A", "k", "2", "k=1\n[A]\nk=2\n"},
+      {"[A]\nk=1\r\n[B]\r\n", "A", "n", "2", "[A]\nk=1\r\nn=2\n[B]\r\n"},
+      {"[A]\rk=1\r", "A", "n", "2", "[A]\rk=1\rn=2\r"},
+      // A lone CR must not fuse with the LF of the blank line that follows.
+      {"[A]\rk=1\n\n[B]\r", "A", "n", "2", "[A]\rk=1\nn=2\r\n\n[B]\r"},
+      // Missing sections are appended.
+      {"[A]\nk=1\n", "B", "n", "2", "[A]\nk=1\n[B]\nn=2\n"},
+      {"[A]\nk=1", "B", "n", "2", "[A]\nk=1\n[B]\nn=2\n"},
+      {"", "Section", "key", "value", "[Section]\r\nkey=value\r\n"},
+      {"\xEF\xBB\xBF", "S", "k", "v", "\xEF\xBB\xBF[S]\r\nk=v\r\n"},
+  };
+  for (const WriteCase& c : cases) {
+    EXPECT_EQ(SetProfileValue(c.before, c.section, c.key, c.value), c.after)
+        << "before: " << c.before << " section: " << c.section << " key: " << c.key;
+  }
+}
+
+TEST(SetProfileValue, RefusesWhatCannotBeStoredFaithfully) {
+  const std::vector<std::vector<std::string>> refused = {
+      {"A\nB", "k", "v"}, {"A", "k\r", "v"},   {"A", "k", "v\0"s}, {"", "k", "v"},
+      {"A", "", "v"},     {"A", "k=x", "v"},   {"A", "[k", "v"},   {"A", ";k", "v"},
+      {"A]", "k", "v"},   {" A", "k", "v"},    {"A", "k\t", "v"},  {"A", "k", " v"},
+      {"A", "k", "v "},   {"A", "k", "\"v\""}, {"A", "k", "''"},
+  };
+  for (const std::vector<std::string>& r : refused) {
+    EXPECT_EQ(SetProfileValue("[A]\r\nk=1\r\n", r[0], r[1], r[2]), std::nullopt)
+        << r[0] << " / " << r[1] << " / " << r[2];
+  }
+}
+
+TEST(SetProfileValue, WrittenValueReadsBackAndNothingElseMoves) {
+  const std::vector<std::string> contents = {
+      "",
+      "\xEF\xBB\xBF",
+      "[A]",
+      "[A]\r\nk=1",
+      "[A]\rk=1\n\n[B]\r",
+      "k=1\n[A]\n  k = \"1\"  \n[a]\nk=2",
+      "[A\n;k=1\nk\n=\n[]\nk=3\n[B]]\n  n = 'x' ",
+      "\0[A]\0\n\xff=\xfe\r\r\n[B\n\tk\t=\t\0\n"s,
+      "[A]\n\n\n; end\n",
+      "\n\r\n\r[a]]\nK=;\n#=#\n[b]\r\nx=\r",
+  };
+  const std::vector<std::vector<std::string>> writes = {
+      {"A", "k", "1"},   {"a", "K", ""},  {"A", "n", "\""}, {"B", "k", "'x\""},
+      {"S", "k", "v w"}, {"b", "x", "="}, {"A]", "k", "y"}, {"A", "k", "[z]"},
+  };
+  const std::vector<std::string> probe_sections = {"A", "B", "S", "a]", "A]"};
+  const std::vector<std::string> probe_keys = {"k", "n", "x", "#", "\xff"};
+
+  for (const std::string& content : contents) {
+    for (const std::vector<std::string>& w : writes) {
+      const std::optional<std::string> result = SetProfileValue(content, w[0], w[1], w[2]);
+      if (!result) {
+        continue;
+      }
+      EXPECT_EQ(FindProfileValue(*result, w[0], w[1]), w[2]) << content;
+      for (const std::string& section : probe_sections) {
+        for (const std::string& key : probe_keys) {
+          // A tiny file holding just the written key tells whether the probe names it.
+          const bool written =
+              FindProfileValue("[" + w[0] + "]\n" + w[1] + "=1\n", section, key).has_value();
+          if (!written) {
+            EXPECT_EQ(FindProfileValue(*result, section, key),
+                      FindProfileValue(content, section, key))
+                << content << " after writing " << w[0] << "/" << w[1];
+          }
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace zephran::platform
