@@ -1,0 +1,23 @@
+#include "core/read_me.h"
+
+#include "core/game_layout.h"
+#include "core/settings_file.h"
+#include "platform/text_viewer.h"
+
+namespace zephran::core {
+
+void OpenReadMe(platform::Platform& platform, const LauncherState& state) {
+  platform.PumpEvents();
+  const std::string file = state.OwnDir + kReadMeFile;
+  if (!FileExists(platform, file)) {
+    platform.ShowMessage("There is no read-me at " + file + ".", "Read-me.txt");
+    return;
+  }
+  const platform::StartResult result =
+      platform.StartProgram(platform::TextViewerCommand(file), platform::WindowStyle::Normal);
+  if (!result.started) {
+    platform.ShowMessage(result.error, "Read-me.txt");
+  }
+}
+
+}  // namespace zephran::core

@@ -1,0 +1,11 @@
+#include "platform/text_viewer.h"
+
+namespace zephran::platform {
+
+// Desktops differ in their editors; xdg-open asks the player's desktop for
+// the viewer it has chosen for text files.
+CommandLine TextViewerCommand(const std::string& file) {
+  return {"xdg-open", {file}};
+}
+
+}  // namespace zephran::platform
