@@ -1,0 +1,153 @@
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "platform/native_platform.h"
+#include "platform/path_separator.h"
+#include "platform/posix_atomic_file.h"
+#include "platform/posix_paths.h"
+#include "platform/profile_file.h"
+
+namespace zephran::platform {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) {
+    return std::nullopt;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::string Truncated(std::string_view text, std::size_t capacity) {
+  // The capacity counts the terminator the Windows caller had to make room for.
+  return capacity == 0 ? std::string() : std::string(text.substr(0, capacity - 1));
+}
+
+// POSIX knows no hidden or system attributes. A leading "." hides a name in
+// every file manager, so it stands for hidden; sockets, devices and pipes are
+// nothing a game folder should hold as files, so they stand for system.
+bool Admits(unsigned mask, const fs::path& entry, std::string_view name) {
+  std::error_code error;
+  fs::file_status status = fs::status(entry, error);
+  if (error) {
+    // A dangling link is still a name in the folder: an ordinary file.
+    status = fs::symlink_status(entry, error);
+  }
+  if (error || !fs::exists(status)) {
+    return false;
+  }
+  const bool folder = fs::is_directory(status);
+  const bool ordinary = folder || fs::is_regular_file(status) || fs::is_symlink(status);
+  const bool hidden = name.starts_with('.') && name != "." && name != "..";
+  return (!folder || (mask & kAttrDirectory) != 0) && (ordinary || (mask & kAttrSystem) != 0) &&
+         (!hidden || (mask & kAttrHidden) != 0);
+}
+
+std::string FirstMatchInFolder(const fs::path& folder, const std::string& pattern, unsigned mask) {
+  const fs::path listing = folder.empty() ? fs::path(".") : folder;
+  std::error_code error;
+  fs::directory_iterator it(listing, error);
+  if (error) {
+    return {};
+  }
+  std::optional<std::string> best;
+  const auto consider = [&](const std::string& name) {
+    if (MatchesWildcards(pattern, name) && (!best || ComesBeforeInListing(name, *best)) &&
+        Admits(mask, listing / name, name)) {
+      best = name;
+    }
+  };
+  // The listing leaves these out, but Windows reports them as folders.
+  consider(".");
+  consider("..");
+  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+    consider(it->path().filename().string());
+  }
+  return error ? std::string() : best.value_or(std::string());
+}
+
+}  // namespace
+
+std::string NativePlatform::ReadProfileString(std::string_view section, std::string_view key,
+                                              std::string_view default_value, std::size_t capacity,
+                                              const std::string& file) {
+  try {
+    const std::optional<std::string> content = ReadWholeFile(ResolveCaseInsensitive(file));
+    const std::optional<std::string> value =
+        content ? FindProfileValue(*content, section, key) : std::nullopt;
+    return Truncated(value ? std::string_view(*value) : default_value, capacity);
+  } catch (const std::exception&) {
+    return Truncated(default_value, capacity);
+  }
+}
+
+bool NativePlatform::WriteProfileString(std::string_view section, std::string_view key,
+                                        std::string_view value, const std::string& file) {
+  try {
+    const fs::path path = ResolveCaseInsensitive(file);
+    std::error_code error;
+    std::optional<std::string> content = std::string();
+    if (fs::exists(path, error)) {
+      content = ReadWholeFile(path);
+    }
+    if (!content) {
+      return false;
+    }
+    const std::optional<std::string> updated = SetProfileValue(*content, section, key, value);
+    return updated && ReplaceFileContents(path, *updated);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned mask) {
+  try {
+    if (pattern.empty()) {
+      return {};
+    }
+    std::error_code error;
+    if (pattern.back() == kPathSeparator) {
+      return fs::is_directory(ResolveCaseInsensitive(pattern), error) ? "." : "";
+    }
+    const fs::path given(pattern);
+    const std::string last = given.filename().string();
+    if (HasWildcards(last)) {
+      return FirstMatchInFolder(ResolveCaseInsensitive(given.parent_path()), last, mask);
+    }
+    const fs::path entry = ResolveCaseInsensitive(given);
+    const std::string name = entry.filename().string();
+    return Admits(mask, entry, name) ? name : std::string();
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+void NativePlatform::SetNormalAttributes(const std::string& file) {
+  try {
+    // Read-only is the only one of the Windows attributes POSIX has; hidden
+    // comes from the name and cannot be cleared without renaming the file.
+    std::error_code error;
+    fs::permissions(ResolveCaseInsensitive(file), fs::perms::owner_write, fs::perm_options::add,
+                    error);
+  } catch (const std::exception&) {
+    // A file we cannot change stays as it is; the write that follows reports it.
+  }
+}
+
+}  // namespace zephran::platform

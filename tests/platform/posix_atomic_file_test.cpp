@@ -1,0 +1,143 @@
+#include "platform/posix_atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+namespace zephran::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Run in a child process only: the limit stays for the rest of its life.
+bool ReplaceUnderSizeLimit(const fs::path& file, rlim_t limit, std::string_view bytes) {
+  ::signal(SIGXFSZ, SIG_IGN);
+  const rlimit size_limit{limit, limit};
+  ::setrlimit(RLIMIT_FSIZE, &size_limit);
+  return ReplaceFileContents(file, bytes);
+}
+
+class PosixAtomicFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = (fs::temp_directory_path() / "zephran-atomic-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(name.data()), nullptr);
+    root_ = name;
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  fs::path Write(const std::string& relative, const std::string& bytes, unsigned mode = 0644) {
+    const fs::path path = root_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    fs::permissions(path, fs::perms(mode));
+    return path;
+  }
+
+  static std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  static unsigned Mode(const fs::path& path) {
+    return static_cast<unsigned>(fs::status(path).permissions()) & 07777;
+  }
+
+  // Every name under the root: a temporary file left behind shows up here.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_)) {
+      names.insert(entry.path().lexically_relative(root_).string());
+    }
+    return names;
+  }
+
+  fs::path root_;
+};
+
+TEST_F(PosixAtomicFileTest, ReplacesContentsKeepingModesAndLeavingNothingBehind) {
+  const fs::path file = Write("ZEPHRAN.INI", "old contents", 0640);
+  ASSERT_TRUE(ReplaceFileContents(file, "new\r\n"));
+  EXPECT_EQ(Read(file), "new\r\n");
+  EXPECT_EQ(Mode(file), 0640u);
+  EXPECT_EQ(Names(), std::set<std::string>{"ZEPHRAN.INI"});
+}
+
+TEST_F(PosixAtomicFileTest, KeepsOwnerAndGroupWhenAllowed) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "only root may give a file to someone else";
+  }
+  const fs::path file = Write("zephran.ini", "old");
+  ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+  ASSERT_TRUE(ReplaceFileContents(file, "new"));
+  struct stat status {};
+  ASSERT_EQ(::stat(file.c_str(), &status), 0);
+  EXPECT_EQ(status.st_uid, 4321u);
+  EXPECT_EQ(status.st_gid, 4322u);
+}
+
+TEST_F(PosixAtomicFileTest, CreatesAMissingFileWithTheUmaskModes) {
+  const mode_t previous = ::umask(022);
+  const bool replaced = ReplaceFileContents(root_ / "new.ini", "[Display]\r\n");
+  ::umask(previous);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(Read(root_ / "new.ini"), "[Display]\r\n");
+  EXPECT_EQ(Mode(root_ / "new.ini"), 0644u);
+}
+
+TEST_F(PosixAtomicFileTest, WritesThroughSymbolicLinks) {
+  const fs::path target = Write("real/zephran.ini", "old", 0600);
+  fs::create_directories(root_ / "game");
+  fs::create_symlink("../real/zephran.ini", root_ / "game/zephran.ini");
+  fs::create_symlink("zephran.ini", root_ / "game/chain.ini");
+
+  ASSERT_TRUE(ReplaceFileContents(root_ / "game/chain.ini", "new"));
+  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(Mode(target), 0600u);
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(root_ / "game/zephran.ini")));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(root_ / "game/chain.ini")));
+  EXPECT_EQ(fs::read_symlink(root_ / "game/zephran.ini"), "../real/zephran.ini");
+  EXPECT_EQ(Names().size(), 5u);
+}
+
+TEST_F(PosixAtomicFileTest, RefusesWithoutTouchingAnything) {
+  Write("readonly.ini", "kept", 0444);
+  Write("group-writable-only.ini", "kept", 0464);
+  fs::create_directories(root_ / "folder.ini");
+  fs::create_symlink("loop.ini", root_ / "loop.ini");
+  const std::set<std::string> before = Names();
+
+  for (const char* name :
+       {"readonly.ini", "group-writable-only.ini", "folder.ini", "loop.ini", "missing/new.ini"}) {
+    EXPECT_FALSE(ReplaceFileContents(root_ / name, "new")) << name;
+  }
+  EXPECT_EQ(Names(), before);
+  EXPECT_EQ(Read(root_ / "readonly.ini"), "kept");
+  EXPECT_EQ(Read(root_ / "group-writable-only.ini"), "kept");
+}
+
+TEST_F(PosixAtomicFileTest, AWriteErrorLeavesTheOldFileAndNoTemporary) {
+  const fs::path file = Write("zephran.ini", "old contents");
+  // A file size limit makes the write fail half way (EFBIG), as a full disk
+  // would; the signal that normally comes with it is not ours to test here.
+  EXPECT_EXIT(std::_Exit(ReplaceUnderSizeLimit(file, 1024, std::string(4096, 'x')) ? 1 : 0),
+              ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(Read(file), "old contents");
+  EXPECT_EQ(Names(), std::set<std::string>{"zephran.ini"});
+}
+
+}  // namespace
+}  // namespace zephran::platform

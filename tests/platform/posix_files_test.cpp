@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/native_platform.h"
+
+namespace zephran::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TestPlatform : public NativePlatform {
+ public:
+  void ShowMessage(std::string_view, std::string_view) override {}
+  void PumpEvents() override {}
+};
+
+class PosixFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = (fs::temp_directory_path() / "zephran-files-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(name.data()), nullptr);
+    root_ = name;
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  void Write(const std::string& relative, const std::string& bytes, unsigned mode = 0644) {
+    const fs::path path = root_ / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    fs::permissions(path, fs::perms(mode));
+  }
+
+  std::string Read(const std::string& relative) const {
+    std::ifstream in(root_ / relative, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
+
+  // Names and bytes of everything under the root, to show that nothing moved.
+  std::map<std::string, std::string> Snapshot() const {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root_)) {
+      const std::string name = entry.path().lexically_relative(root_).string();
+      files[name] = entry.is_regular_file() ? Read(name) : "<folder>";
+    }
+    return files;
+  }
+
+  TestPlatform platform_;
+  fs::path root_;
+};
+
+constexpr char kSettings[] = "[Display]\r\nScreenWidth=640\r\n[Audio]\r\nVolume=7\r\n";
+
+TEST_F(PosixFilesTest, ReadsProfileValuesThroughAnySpellingOfTheName) {
+  Write("ZEPHRAN.INI", kSettings);
+  Write("folder.ini/x", "");
+  struct Case {
+    std::string file;
+    std::string key;
+    std::size_t capacity;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"zephran.ini", "ScreenWidth", 256, "640"},
+      {"ZEPHRAN.ini", "ScreenWidth", 256, "640"},
+      {"zephran.ini", "ScreenWidth", 3, "64"},
+      {"zephran.ini", "ScreenWidth", 1, ""},
+      {"zephran.ini", "ScreenWidth", 0, ""},
+      {"zephran.ini", "Missing", 256, "default"},
+      {"zephran.ini", "Missing", 4, "def"},
+      {"missing.ini", "ScreenWidth", 256, "default"},
+      {"missing/zephran.ini", "ScreenWidth", 256, "default"},
+      {"folder.ini", "ScreenWidth", 256, "default"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform_.ReadProfileString("Display", c.key, "default", c.capacity, Path(c.file)),
+              c.expected)
+        << c.file << " " << c.key << " " << c.capacity;
+  }
+}
+
+TEST_F(PosixFilesTest, WritesTheExistingFileWhateverTheSpelling) {
+  Write("ZEPHRAN.INI", kSettings, 0640);
+  ASSERT_TRUE(platform_.WriteProfileString("Display", "ScreenWidth", "800", Path("zephran.ini")));
+  ASSERT_TRUE(platform_.WriteProfileString("Audio", "Volume", "3", Path("ZEPHRAN.ini")));
+  EXPECT_EQ(Read("ZEPHRAN.INI"), "[Display]\r\nScreenWidth=800\r\n[Audio]\r\nVolume=3\r\n");
+  EXPECT_EQ(Snapshot().size(), 1u);
+  EXPECT_EQ(fs::status(root_ / "ZEPHRAN.INI").permissions(), fs::perms(0640));
+}
+
+TEST_F(PosixFilesTest, CreatesAMissingFileUnderTheGivenName) {
+  fs::create_directories(root_ / "Game");
+  ASSERT_TRUE(
+      platform_.WriteProfileString("Display", "ScreenWidth", "640", Path("game/Zephran.ini")));
+  const std::string bytes = Read("Game/Zephran.ini");
+  EXPECT_NE(bytes.find("ScreenWidth=640\r\n"), std::string::npos) << bytes;
+  EXPECT_EQ(
+      platform_.ReadProfileString("Display", "ScreenWidth", "", 256, Path("GAME/ZEPHRAN.INI")),
+      "640");
+}
+
+TEST_F(PosixFilesTest, RefusedWritesLeaveEverythingAsItWas) {
+  Write("readonly.ini", kSettings, 0444);
+  Write("zephran.ini", kSettings);
+  struct Case {
+    std::string file;
+    std::string key;
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {"readonly.ini", "ScreenWidth", "800"},
+      {"missing/zephran.ini", "ScreenWidth", "800"},
+      // Values the profile format cannot hold are refused by its engine.
+      {"zephran.ini", "ScreenWidth", "800\r\nFullScreen=1"},
+  };
+  const std::map<std::string, std::string> before = Snapshot();
+  for (const Case& c : cases) {
+    EXPECT_FALSE(platform_.WriteProfileString("Display", c.key, c.value, Path(c.file))) << c.file;
+  }
+  EXPECT_EQ(Snapshot(), before);
+}
+
+TEST_F(PosixFilesTest, FirstDirEntryFollowsTheMaskAndListingOrder) {
+  Write("apple.txt", "");
+  Write("Banana.TXT", "");
+  Write("Same.txt", "");
+  Write("same.txt", "");
+  Write("ro.dat", "", 0444);
+  Write(".hidden", "");
+  Write("SaveGames/Slot1/Hero.NAM", "");
+  fs::create_directories(root_ / "Sub");
+  ASSERT_EQ(::mkfifo((root_ / "pipe").c_str(), 0644), 0);
+
+  struct Case {
+    std::string pattern;
+    unsigned mask;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"apple.txt", 0, "apple.txt"},
+      {"APPLE.TXT", 0, "apple.txt"},
+      {"ro.dat", 0, "ro.dat"},
+      {".hidden", 0, ""},
+      {".hidden", kAttrHidden, ".hidden"},
+      {"sub", 0, ""},
+      {"sub", kAttrDirectory, "Sub"},
+      {"pipe", kAttrAny & ~kAttrSystem, ""},
+      {"pipe", kAttrSystem, "pipe"},
+      {"missing.txt", kAttrAny, ""},
+      {"sub/", 0, "."},
+      {"SUB/", kAttrDirectory, "."},
+      {"missing/", kAttrAny, ""},
+      {"apple.txt/", kAttrAny, ""},
+      {"*.txt", 0, "apple.txt"},
+      {"b*", 0, "Banana.TXT"},
+      {"same.*", 0, "Same.txt"},
+      {"*", 0, "apple.txt"},
+      {"*", kAttrHidden, ".hidden"},
+      {"*", kAttrDirectory, "."},
+      {"s?b", kAttrDirectory, "Sub"},
+      {"*.dat", 0, "ro.dat"},
+      {"*.nam", kAttrAny, ""},
+      {"savegames/slot1/*.nam", 0, "Hero.NAM"},
+      {"missing/*", kAttrAny, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(platform_.FirstDirEntry(Path(c.pattern), c.mask), c.expected)
+        << c.pattern << " mask " << c.mask;
+  }
+  EXPECT_EQ(platform_.FirstDirEntry("", kAttrAny), "");
+}
+
+TEST_F(PosixFilesTest, SetNormalAttributesMakesAFileWritableByItsOwner) {
+  Write("ZEPHRAN.INI", kSettings, 0444);
+  platform_.SetNormalAttributes(Path("zephran.ini"));
+  EXPECT_EQ(fs::status(root_ / "ZEPHRAN.INI").permissions(), fs::perms(0644));
+
+  platform_.SetNormalAttributes(Path("missing.ini"));
+  platform_.SetNormalAttributes(Path("missing/missing.ini"));
+  EXPECT_EQ(Snapshot().size(), 1u);
+}
+
+}  // namespace
+}  // namespace zephran::platform

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/native_platform.h"
+
+namespace zephran::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TestPlatform : public NativePlatform {
+ public:
+  void ShowMessage(std::string_view, std::string_view) override {}
+  void PumpEvents() override {}
+};
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name_ = nullptr;
+  std::optional<std::string> old_;
+};
+
+// Written by the started programs: working folder, $0, one bracketed line
+// per argument, the Wine prefix, and last its parent and session, which show
+// whether it was detached. Renamed into place so that a half-written record is
+// never read.
+constexpr char kRecorder[] = R"sh(#!/bin/sh
+{
+  pwd -P
+  printf '%s\n' "$0"
+  for argument in "$@"; do printf '[%s]\n' "$argument"; done
+  printf 'prefix=%s\n' "$WINEPREFIX"
+  printf '%s %s\n' "$PPID" "$(ps -o sid= -p $$ 2>/dev/null | tr -d ' ')"
+} > "$RECORD_FILE.part" && mv "$RECORD_FILE.part" "$RECORD_FILE"
+)sh";
+
+class PosixProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string name = (fs::temp_directory_path() / "zephran-process-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(name.data()), nullptr);
+    root_ = fs::canonical(name);
+    // A folder name a shell would mangle: spaces, both quotes and a "$".
+    game_ = root_ / "Game \"$HOME\" it's";
+    fs::create_directories(game_);
+    record_ = root_ / "record.txt";
+  }
+  void TearDown() override {
+    std::error_code error;
+    fs::remove_all(root_, error);
+  }
+
+  fs::path WriteFile(const fs::path& path, const std::string& bytes, unsigned mode) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    fs::permissions(path, fs::perms(mode));
+    return path;
+  }
+
+  // The record as lines, once it appears; empty after five seconds. The
+  // parent and session line goes to `detachment_`.
+  std::vector<std::string> AwaitRecord() {
+    for (int attempt = 0; attempt < 500 && !fs::exists(record_); ++attempt) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::ifstream in(record_);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+      lines.push_back(line);
+    }
+    if (!lines.empty()) {
+      std::istringstream(lines.back()) >> detachment_.parent >> detachment_.session;
+      lines.pop_back();
+    }
+    return lines;
+  }
+
+  struct Detachment {
+    pid_t parent = 0;
+    pid_t session = 0;  // 0 where ps cannot tell
+  };
+
+  TestPlatform platform_;
+  fs::path root_;
+  fs::path game_;
+  fs::path record_;
+  Detachment detachment_;
+};
+
+TEST_F(PosixProcessTest, StartsAProgramInItsFolderWithArgumentsKeptWhole) {
+  const fs::path script = WriteFile(game_ / "Start.SH", kRecorder, 0755);
+  const ScopedEnv record("RECORD_FILE", record_.string());
+  const ScopedEnv prefix("WINEPREFIX", "/prefix");
+  const CommandLine command{(game_ / "start.sh").string(),
+                            {"load_game", "slot 3", "it's \"$HOME\" *", ""}};
+
+  const StartResult result = platform_.StartProgram(command, WindowStyle::MinimizedWithFocus);
+
+  ASSERT_TRUE(result.started) << result.error;
+  EXPECT_EQ(AwaitRecord(),
+            (std::vector<std::string>{game_.string(), script.string(), "[load_game]", "[slot 3]",
+                                      "[it's \"$HOME\" *]", "[]", "prefix=/prefix"}));
+  // Not our child (no zombie to reap) and not in our session (outlives us).
+  EXPECT_NE(detachment_.parent, ::getpid());
+  EXPECT_NE(detachment_.parent, 0);
+  if (detachment_.session != 0) {
+    EXPECT_NE(detachment_.session, ::getsid(0));
+  }
+}
+
+TEST_F(PosixProcessTest, StartsWindowsProgramsThroughWine) {
+  const fs::path program = WriteFile(game_ / "ZP1.EXE", "MZ not really a program", 0755);
+  fs::create_directories(root_ / "bin");
+  const fs::path wine = WriteFile(root_ / "bin/fake-wine", kRecorder, 0755);
+  const ScopedEnv record("RECORD_FILE", record_.string());
+  const ScopedEnv prefix("WINEPREFIX", "/prefix");
+  const std::string path = (root_ / "bin").string() + ":" + std::getenv("PATH");
+
+  struct Case {
+    std::string wine_variable;
+    std::string search_path;
+  };
+  for (const Case& c : {Case{wine.string(), std::getenv("PATH")}, Case{"fake-wine", path}}) {
+    SCOPED_TRACE(c.wine_variable);
+    fs::remove(record_);
+    const ScopedEnv wine_variable("WINE", c.wine_variable);
+    const ScopedEnv search_path("PATH", c.search_path);
+
+    const StartResult result = platform_.StartProgram(
+        {(game_ / "zp1.exe").string(), {"game_nextframe"}}, WindowStyle::Normal);
+
+    ASSERT_TRUE(result.started) << result.error;
+    EXPECT_EQ(AwaitRecord(),
+              (std::vector<std::string>{game_.string(), wine.string(), "[" + program.string() + "]",
+                                        "[game_nextframe]", "prefix=/prefix"}));
+  }
+}
+
+TEST_F(PosixProcessTest, ReportsProgramsThatCannotStartByName) {
+  WriteFile(game_ / "ZP2.EXE", "MZ", 0755);
+  WriteFile(game_ / "plain.sh", kRecorder, 0644);
+  WriteFile(game_ / "broken.sh", "#!/missing/interpreter\n", 0755);
+  const ScopedEnv wine("WINE", "/missing/wine");
+
+  struct Case {
+    fs::path program;
+    std::vector<std::string> words;
+  };
+  const std::vector<Case> cases = {
+      {game_ / "ZP3.EXE", {"ZP3.EXE", "no such file"}},
+      {root_ / "missing" / "ZP1.EXE", {"missing/ZP1.EXE", "no such file"}},
+      {game_ / "zp2.exe", {"zp2.exe", "/missing/wine"}},
+      {game_ / "plain.sh", {"plain.sh", "permission denied"}},
+      {game_ / "broken.sh", {"broken.sh", "interpreter"}},
+      {game_, {game_.string(), "folder"}},
+      {"no-such-program-anywhere", {"no-such-program-anywhere"}},
+  };
+  for (const Case& c : cases) {
+    const StartResult result =
+        platform_.StartProgram({c.program.string(), {}}, WindowStyle::Normal);
+    EXPECT_FALSE(result.started) << c.program;
+    EXPECT_TRUE(result.error.starts_with("Cannot start " + c.program.string())) << result.error;
+    for (const std::string& word : c.words) {
+      EXPECT_NE(result.error.find(word), std::string::npos) << result.error;
+    }
+  }
+}
+
+TEST_F(PosixProcessTest, ProgramFolderIsTheExecutablesFolderNotTheWorkingOne) {
+  const fs::path previous = fs::current_path();
+  fs::current_path(root_);
+  const std::string folder = platform_.ProgramFolder();
+  fs::current_path(previous);
+
+  EXPECT_TRUE(fs::path(folder).is_absolute()) << folder;
+  EXPECT_NE(folder, root_.string());
+  EXPECT_NE(folder.back(), '/');
+  EXPECT_TRUE(fs::exists(fs::path(folder) / "platform_tests")) << folder;
+}
+
+TEST_F(PosixProcessTest, EndProgramExitsAtOnceAfterFlushingOutput) {
+  static std::string output;
+  output = (root_ / "output.txt").string();
+  EXPECT_EXIT(
+      {
+        std::FILE* file = std::fopen(output.c_str(), "w");
+        std::fputs("flushed", file);
+        std::atexit([] {
+          std::FILE* late = std::fopen(output.c_str(), "a");
+          std::fputs(" and a handler ran", late);
+          std::fclose(late);
+        });
+        TestPlatform().EndProgram();
+        std::_Exit(3);
+      },
+      ::testing::ExitedWithCode(0), "");
+  std::ifstream in(output);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "flushed");
+}
+
+}  // namespace
+}  // namespace zephran::platform
