@@ -1,0 +1,20 @@
+#include <QApplication>
+#include <QtGlobal>
+
+int RunWidgetsTest(int argc, char** argv);
+int RunMainPageTest(int argc, char** argv);
+int RunQtPlatformTest(int argc, char** argv);
+
+// One program for the window's tests, so they share one QApplication.
+int main(int argc, char** argv) {
+  // Runnable by hand as well as from ctest: no display is needed.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  const QApplication application(argc, argv);
+  int failures = 0;
+  failures += RunWidgetsTest(argc, argv);
+  failures += RunMainPageTest(argc, argv);
+  failures += RunQtPlatformTest(argc, argv);
+  return failures == 0 ? 0 : 1;
+}

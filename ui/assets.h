@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+namespace zephran::ui {
+
+// The pictures the program carries inside itself.
+enum class Asset { kBackground, kCheckOff, kCheckOn };
+
+// A missing picture gives a null pixmap and a warning, not a failure: the
+// window still opens, only without that picture.
+QPixmap LoadAsset(Asset asset);
+
+// The window icon in all the sizes carried.
+QIcon WindowIcon();
+
+}  // namespace zephran::ui

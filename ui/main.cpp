@@ -1,0 +1,12 @@
+#include <QApplication>
+
+#include "ui/main_page.h"
+#include "ui/qt_platform.h"
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  zephran::ui::QtPlatform platform;
+  zephran::ui::MainPage window(platform);
+  window.ShowCentred();
+  return QApplication::exec();
+}

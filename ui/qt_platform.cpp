@@ -1,0 +1,36 @@
+#include "ui/qt_platform.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QString>
+
+namespace zephran::ui {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+void QtPlatform::ShowMessage(std::string_view prompt, std::string_view title) {
+  message_presenter(prompt, title);
+}
+
+void QtPlatform::PumpEvents() {
+  QCoreApplication::processEvents();
+}
+
+void QtPlatform::ShowMessageBox(std::string_view prompt, std::string_view title) {
+  QMessageBox box;
+  box.setWindowTitle(FromUtf8(title));
+  // Plain text: a folder name holding "<" must show as typed.
+  box.setTextFormat(Qt::PlainText);
+  box.setText(FromUtf8(prompt));
+  box.setIcon(QMessageBox::NoIcon);
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace zephran::ui

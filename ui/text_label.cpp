@@ -1,0 +1,57 @@
+#include "ui/text_label.h"
+
+#include <QMouseEvent>
+#include <QPalette>
+
+namespace zephran::ui {
+
+TextLabel::TextLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  setTextFormat(Qt::PlainText);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setWordWrap(true);
+  setMargin(0);
+  setIndent(0);
+  setContentsMargins(0, 0, 0, 0);
+  setAutoFillBackground(false);
+  setFocusPolicy(Qt::NoFocus);
+  // Hover colouring needs moves without a button held, over the whole box.
+  setMouseTracking(true);
+  setTextInteractionFlags(Qt::NoTextInteraction);
+}
+
+void TextLabel::SetTextColour(const QColor& colour) {
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::WindowText, colour);
+  setPalette(palette);
+}
+
+QColor TextLabel::TextColour() const {
+  return palette().color(QPalette::WindowText);
+}
+
+void TextLabel::mousePressEvent(QMouseEvent* event) {
+  // Accepting keeps the press from reaching the window behind the label.
+  event->accept();
+  if (event->button() == Qt::LeftButton) {
+    pressed_ = true;
+  }
+}
+
+void TextLabel::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton || !pressed_) {
+    return;
+  }
+  pressed_ = false;
+  if (rect().contains(event->position().toPoint())) {
+    emit clicked();
+  }
+}
+
+void TextLabel::mouseMoveEvent(QMouseEvent* event) {
+  // Accepted so the window does not also see it as a move over its background.
+  event->accept();
+  emit mouseMoved();
+}
+
+}  // namespace zephran::ui
