@@ -7,6 +7,7 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   zephran::ui::QtPlatform platform;
   zephran::ui::MainPage window(platform);
+  window.Load();
   window.ShowCentred();
   return QApplication::exec();
 }

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +11,10 @@
 #include <QScreen>
 #include <QString>
 
+#include "core/display_modes.h"
+#include "core/locator.h"
+#include "core/read_me.h"
+#include "core/save_slots.h"
 #include "ui/assets.h"
 #include "ui/fonts.h"
 
@@ -119,6 +124,63 @@ MainPage::MainPage(platform::Platform& platform, QWidget* parent)
       background_(LoadAsset(Asset::kBackground)) {
   SetUpWindow();
   SetUpStackingAndFocusOrder();
+  ConnectHandlers();
+}
+
+void MainPage::ConnectHandlers() {
+  // A selection set from code runs the same handler as a player's choice, at
+  // once: start-up relies on it to fill the launcher's state.
+  connect(ListChoixResol, &DropDownList::selectionMade, this, [this](int, const QString& text) {
+    core::OnResolutionChosen(state_, text.toStdString());
+  });
+  connect(ListCol, &DropDownList::selectionMade, this,
+          [this](int, const QString& text) { core::OnColourChosen(state_, text.toStdString()); });
+  connect(ListSlot, &DropDownList::selectionMade, this,
+          [this](int index, const QString&) { core::OnSlotChosen(state_, index); });
+
+  // The two text buttons light up as a pair; the bare background puts both out.
+  connect(BoutLoad, &TextLabel::mouseMoved, this, [this] { HighlightButton(BoutLoad); });
+  connect(BoutLancerNouveau, &TextLabel::mouseMoved, this,
+          [this] { HighlightButton(BoutLancerNouveau); });
+  connect(this, &MainPage::backgroundMouseMoved, this, [this] { HighlightButton(nullptr); });
+
+  connect(BoutLancerNouveau, &TextLabel::clicked, this,
+          [this] { core::LaunchNewGame(platform_, state_, Choices()); });
+  connect(BoutLoad, &TextLabel::clicked, this,
+          [this] { core::LaunchSavedGame(platform_, state_, Choices()); });
+  connect(Lien_txt, &TextLabel::clicked, this, [this] { core::OpenReadMe(platform_, state_); });
+}
+
+void MainPage::Load() {
+  core::LocateInstallation(platform_, state_);
+  if (state_.BadDir) {
+    return;
+  }
+
+  const core::DisplaySelections selections = core::LoadDisplaySettings(platform_, state_);
+  if (selections.resolution_index) {
+    ListChoixResol->setCurrentIndex(*selections.resolution_index);
+  }
+  ModeFenet->SetValue(selections.ModeFenet);
+  ModeCinema->SetValue(selections.ModeCinema);
+  ModeSousT->SetValue(selections.ModeSousT);
+  ListCol->setCurrentIndex(selections.colour_index);
+
+  for (const std::string& item : core::ScanSaveSlots(platform_, state_)) {
+    ListSlot->AppendItem(QString::fromStdString(item));
+  }
+  ListSlot->setCurrentIndex(0);
+}
+
+void MainPage::HighlightButton(TextLabel* highlighted) {
+  for (TextLabel* button : {BoutLoad, BoutLancerNouveau}) {
+    button->SetTextColour(button == highlighted ? Qt::white : Qt::black);
+  }
+}
+
+core::LaunchChoices MainPage::Choices() const {
+  return core::LaunchChoices{ModeFenet->Value(), ModeCinema->Value(), ModeSousT->Value(),
+                             ListSlot->currentIndex()};
 }
 
 void MainPage::SetUpWindow() {
@@ -168,6 +230,16 @@ void MainPage::paintEvent(QPaintEvent* /*event*/) {
   // At its own size, top-left aligned: the picture is narrower than the
   // window and one row taller, so it is neither stretched nor repeated.
   painter.drawPixmap(0, 0, background_);
+}
+
+void MainPage::changeEvent(QEvent* event) {
+  // The first activation is the first show: the player starts on the
+  // windowed-mode box.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !activated_) {
+    activated_ = true;
+    ModeFenet->setFocus(Qt::ActiveWindowFocusReason);
+  }
+  QWidget::changeEvent(event);
 }
 
 void MainPage::mouseMoveEvent(QMouseEvent* event) {

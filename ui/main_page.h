@@ -3,11 +3,14 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include "core/launch.h"
+#include "core/launcher_state.h"
 #include "platform/platform.h"
 #include "ui/drop_down_list.h"
 #include "ui/picture_check_box.h"
 #include "ui/text_label.h"
 
+class QEvent;
 class QMouseEvent;
 class QPaintEvent;
 
@@ -22,8 +25,14 @@ class MainPage : public QWidget {
  public:
   explicit MainPage(platform::Platform& platform, QWidget* parent = nullptr);
 
+  // Start-up, before the window is first shown: finds the game, then shows
+  // its settings and save slots in the controls.
+  void Load();
+
   // Shows the window with its frame centred on the screen it belongs to.
   void ShowCentred();
+
+  const core::LauncherState& State() const { return state_; }
 
   // The controls, in the order the window holds them.
   DropDownList* const ListCol;
@@ -49,13 +58,19 @@ class MainPage : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void SetUpWindow();
   void SetUpStackingAndFocusOrder();
+  void ConnectHandlers();
+  void HighlightButton(TextLabel* highlighted);
+  core::LaunchChoices Choices() const;
 
   platform::Platform& platform_;
+  core::LauncherState state_;
   QPixmap background_;
+  bool activated_ = false;
 };
 
 }  // namespace zephran::ui

@@ -3,6 +3,7 @@
 
 int RunWidgetsTest(int argc, char** argv);
 int RunMainPageTest(int argc, char** argv);
+int RunMainPageBehaviourTest(int argc, char** argv);
 int RunQtPlatformTest(int argc, char** argv);
 
 // One program for the window's tests, so they share one QApplication.
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
   int failures = 0;
   failures += RunWidgetsTest(argc, argv);
   failures += RunMainPageTest(argc, argv);
+  failures += RunMainPageBehaviourTest(argc, argv);
   failures += RunQtPlatformTest(argc, argv);
   return failures == 0 ? 0 : 1;
 }

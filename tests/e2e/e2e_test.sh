@@ -1,0 +1,287 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real launcher on a real X server (Xvfb), driven with
+# xdotool by keys and by clicks at the controls' pixel positions, in game
+# installations made for each test. What the stand-in game was started with
+# and the settings file's bytes afterwards are the verdict.
+#
+# usage: e2e_test.sh LAUNCHER SAMPLE_DIR [TEST_NAME...]
+set -uo pipefail
+
+launcher=$1
+sample=$2
+shift 2
+only=("$@")
+
+export ZEPHRAN_STANDIN_QUIET=1
+work=$(mktemp -d)
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+xvfb_pid=""
+launcher_pid=""
+
+cleanup() {
+  [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_x_server() {
+  local display_file=$work/display
+  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5> "$display_file" 2> "$work/xvfb.log" &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.05
+  done
+  if [ ! -s "$display_file" ]; then
+    echo "Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+  fi
+  export DISPLAY=":$(head -n 1 "$display_file")"
+  export QT_QPA_PLATFORM=xcb
+}
+
+# --- installations ---------------------------------------------------------
+
+# make_game DIR: a game installation with the sample settings and stand-in
+# executables.
+make_game() {
+  mkdir -p "$1"
+  cp "$sample/zephran.ini" "$1/zephran.ini"
+  for exe in ZP1.EXE ZP2.EXE ZP3.EXE; do
+    cp "$sample/standin-game" "$1/$exe"
+  done
+}
+
+add_save() {
+  mkdir -p "$1/savegames/slot$2"
+  touch "$1/savegames/slot$2/$3.nam"
+}
+
+# --- driving the window --------------------------------------------------------
+
+window=""
+
+# start_launcher DIR: starts the copy of the launcher in DIR.
+start_launcher() {
+  cp "$launcher" "$1/zephran-loader"
+  "$1/zephran-loader" > "$work/launcher.log" 2>&1 &
+  launcher_pid=$!
+}
+
+# title_pattern TITLE: xdotool matches names as regular expressions.
+title_pattern() {
+  printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"
+}
+
+# wait_window TITLE: the id of the visible window with that title.
+wait_window() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$(title_pattern "$1")" 2> /dev/null | head -n 1)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || return 1
+  # Mapped is not yet drawn and ready for input; give it a moment.
+  sleep 0.3
+  echo "$id"
+}
+
+main_window() {
+  window=$(wait_window "Zephran Loader+") || {
+    echo "the launcher window did not appear" >&2
+    return 1
+  }
+  xdotool windowfocus --sync "$window"
+  sleep 0.2
+}
+
+# click X Y: a click at a point of the window's client area, in pixels.
+click() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.2
+}
+
+keys() {
+  xdotool key --delay 80 "$@"
+  sleep 0.2
+}
+
+# dismiss TITLE: answers the message box of that title with Enter.
+dismiss() {
+  local box
+  box=$(wait_window "$1") || {
+    echo "no message box titled \"$1\"" >&2
+    return 1
+  }
+  xdotool windowfocus --sync "$box"
+  xdotool key Return
+  sleep 0.3
+  if xdotool search --onlyvisible --name "$(title_pattern "$1")" > /dev/null 2>&1; then
+    echo "message box \"$1\" is still open" >&2
+    return 1
+  fi
+}
+
+# The controls' centres, in client pixels.
+new_game() { click 140 236; }
+load_game() { click 90 276; }
+cinema_box() { click 45 114; }
+subtitles_box() { click 45 154; }
+
+launcher_ended() {
+  for _ in $(seq 50); do
+    kill -0 "$launcher_pid" 2> /dev/null || {
+      launcher_pid=""
+      return 0
+    }
+    sleep 0.1
+  done
+  echo "the launcher is still running" >&2
+  return 1
+}
+
+close_launcher() {
+  kill "$launcher_pid" 2> /dev/null
+  wait "$launcher_pid" 2> /dev/null
+  launcher_pid=""
+}
+
+# report_of DIR: waits for the stand-in game's report in DIR.
+wait_report() {
+  for _ in $(seq 100); do
+    [ -s "$1/launch-report.txt" ] && grep -q '^settings:' "$1/launch-report.txt" && return 0
+    sleep 0.1
+  done
+  echo "the game was not started (no report in $1)" >&2
+  return 1
+}
+
+expect_equal() {
+  if [ "$1" != "$2" ]; then
+    echo "expected: $(printf '%q' "$2")" >&2
+    echo "actual:   $(printf '%q' "$1")" >&2
+    return 1
+  fi
+}
+
+# --- tests ---------------------------------------------------------------
+
+test_new_game_writes_settings_and_starts_the_game() {
+  local game=$work/new/game
+  make_game "$game"
+  start_launcher "$game"
+  main_window || return 1
+  cinema_box    # the sample has cinemascope on: now off
+  subtitles_box # and subtitles on: now off
+  new_game
+  launcher_ended || return 1
+  wait_report "$game" || return 1
+  expect_equal "$(sed -n '1,/^folder/p' "$game/launch-report.txt")" \
+"program: ZP2.EXE
+argument: game_nextframe
+folder: $game" || return 1
+  expect_equal "$(od -An -c "$game/zephran.ini")" "$(printf '[Display]\r\nScreenWidth=400\r\nScreenHeight=300\r\nFullScreen=0\r\nVideoWidth=512\r\nVideoHeight=384\r\nCinemaScope=0\r\nBitsPerPixel=16\r\nGamma=4\r\n\r\n[Audio]\r\nMusicVolume=80\r\nSubtitles=0\r\n' | od -An -c)"
+}
+
+test_load_a_slot_chosen_with_the_keyboard() {
+  local top=$work/load
+  local game=$top/zp
+  make_game "$game"
+  add_save "$game" 1 "First"
+  add_save "$game" 3 "Third one"
+  start_launcher "$top"
+  main_window || return 1
+  # The focus starts on the windowed box; Tab goes on to the colour list,
+  # the resolution list, then the slot list.
+  keys Tab Tab Up       # resolution 400x300 -> 512x384
+  keys Tab Down Down    # slot 1 -> slot 3
+  load_game
+  launcher_ended || return 1
+  wait_report "$game" || return 1
+  expect_equal "$(sed -n '1,/^folder/p' "$game/launch-report.txt")" \
+"program: ZP1.EXE
+argument: load_game
+argument: slot_3
+folder: $game" || return 1
+  grep -q $'^ScreenWidth=512\r$' "$game/zephran.ini" &&
+    grep -q $'^VideoWidth=640\r$' "$game/zephran.ini" || {
+    echo "settings not written:" >&2
+    cat -A "$game/zephran.ini" >&2
+    return 1
+  }
+}
+
+test_empty_slot_refuses_and_writes_nothing() {
+  local game=$work/empty/game
+  make_game "$game"
+  add_save "$game" 2 "Second"
+  start_launcher "$game"
+  main_window || return 1
+  cinema_box
+  load_game # slot 1 is empty
+  dismiss "Caution !" || return 1
+  close_launcher
+  cmp -s "$sample/zephran.ini" "$game/zephran.ini" || {
+    echo "the settings file was changed" >&2
+    return 1
+  }
+  [ ! -e "$game/launch-report.txt" ] || {
+    echo "a game was started" >&2
+    return 1
+  }
+}
+
+test_missing_installation_is_told_twice_and_nothing_starts() {
+  local dir=$work/missing/nothing-here
+  mkdir -p "$dir"
+  cp "$sample/standin-game" "$dir/ZP1.EXE"
+  start_launcher "$dir"
+  dismiss "Bad directory !" || return 1
+  main_window || return 1
+  new_game
+  dismiss "No, it's not going to work" || return 1
+  load_game
+  dismiss "No, it's not going to work" || return 1
+  close_launcher
+  [ ! -e "$dir/launch-report.txt" ] && [ ! -e "$dir/zephran.ini" ] || {
+    echo "something was written or started" >&2
+    return 1
+  }
+}
+
+test_game_folder_with_spaces_and_quotes() {
+  local game="$work/My Games/Zephran \$HOME 'quoted' \"too\""
+  make_game "$game"
+  start_launcher "$game"
+  main_window || return 1
+  new_game
+  launcher_ended || return 1
+  wait_report "$game" || return 1
+  expect_equal "$(sed -n '3p' "$game/launch-report.txt")" "folder: $game"
+}
+
+# --- runner ----------------------------------------------------------------
+
+start_x_server
+passed=0
+failed=0
+for name in $(declare -F | awk '{print $3}' | grep '^test_'); do
+  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " == *" $name "* ]]; then
+    continue
+  fi
+  if "$name"; then
+    echo "PASS $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL $name"
+    sed 's/^/  launcher: /' "$work/launcher.log" 2> /dev/null
+    failed=$((failed + 1))
+  fi
+  [ -n "$launcher_pid" ] && close_launcher
+done
+echo "e2e: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,232 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "platform/native_platform.h"
+#include "platform/text_viewer.h"
+#include "ui/main_page.h"
+
+using zephran::ui::MainPage;
+
+namespace {
+
+namespace zp = zephran::platform;
+
+// The real file services on a game installation in a temporary folder; what
+// would reach the player or start a process is recorded instead.
+class RecordingPlatform : public zp::NativePlatform {
+ public:
+  explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
+
+  zp::StartResult StartProgram(const zp::CommandLine& command, zp::WindowStyle) override {
+    started.push_back(command);
+    return {true, {}};
+  }
+  void ShowMessage(std::string_view prompt, std::string_view title) override {
+    messages.push_back(std::string(title) + "|" + std::string(prompt));
+  }
+  void PumpEvents() override { QCoreApplication::processEvents(); }
+  void EndProgram() override { ended = true; }
+  std::string ProgramFolder() override { return folder_; }
+
+  std::vector<std::string> messages;
+  std::vector<zp::CommandLine> started;
+  bool ended = false;
+
+ private:
+  std::string folder_;
+};
+
+}  // namespace
+
+class MainPageBehaviourTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void startUpShowsTheSettingsAndSlots();
+  void startUpWithoutInstallationKeepsTheDesign();
+  void focusStartsOnWindowedMode();
+  void buttonsLightUpAsAPair();
+  void newGameWritesAndStarts();
+  void loadRefusesAnEmptySlotThenLoadsAChosenOne();
+  void readMeLinkOpensTheViewer();
+
+ private:
+  void WriteFile(const QString& relative, const QByteArray& content = {});
+  QByteArray ReadFile(const QString& relative) const;
+  void StartUp();
+
+  std::unique_ptr<QTemporaryDir> folder_;
+  std::unique_ptr<RecordingPlatform> platform_;
+  std::unique_ptr<MainPage> page_;
+};
+
+void MainPageBehaviourTest::init() {
+  folder_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(folder_->isValid());
+  platform_ = std::make_unique<RecordingPlatform>(folder_->path().toStdString());
+}
+
+void MainPageBehaviourTest::cleanup() {
+  page_.reset();
+  platform_.reset();
+  folder_.reset();
+}
+
+void MainPageBehaviourTest::WriteFile(const QString& relative, const QByteArray& content) {
+  const QString path = folder_->filePath(relative);
+  QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(content);
+}
+
+QByteArray MainPageBehaviourTest::ReadFile(const QString& relative) const {
+  QFile file(folder_->filePath(relative));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void MainPageBehaviourTest::StartUp() {
+  page_ = std::make_unique<MainPage>(*platform_);
+  page_->Load();
+  page_->ShowCentred();
+  QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+  QApplication::setActiveWindow(page_.get());
+  QTRY_COMPARE(QApplication::activeWindow(), page_.get());
+}
+
+void MainPageBehaviourTest::startUpShowsTheSettingsAndSlots() {
+  // One level above the game, with the names a copy from a Windows disc has.
+  WriteFile("zp/ZEPHRAN.INI",
+            "[Display]\r\nScreenWidth=512\r\nFullScreen=1\r\nCinemaScope=1\r\nBitsPerPixel=32\r\n"
+            "[Audio]\r\nSubtitles=0\r\n");
+  WriteFile("zp/SaveGames/Slot2/Start.nam");
+  WriteFile("zp/SaveGames/slot5/Dash-.nam");
+  WriteFile("zp/SaveGames/SLOT6/notes.txt");
+  StartUp();
+
+  QVERIFY(platform_->messages.empty());
+  QCOMPARE(page_->ListChoixResol->currentText(), QStringLiteral("512x384"));
+  QCOMPARE(page_->ModeFenet->Value(), 0);
+  QCOMPARE(page_->ModeCinema->Value(), 1);
+  QCOMPARE(page_->ModeSousT->Value(), 0);
+  QCOMPARE(page_->ListCol->currentText(), QStringLiteral("32 bits"));
+  QStringList items;
+  for (int i = 0; i < page_->ListSlot->count(); ++i) {
+    items << page_->ListSlot->itemText(i);
+  }
+  QCOMPARE(items, (QStringList{"1 ----------", "2 - Start", "3 ----------", "4 ----------",
+                               "5 - Dash-", "6 ----------", "7 ----------", "8 ----------"}));
+  QCOMPARE(page_->ListSlot->currentIndex(), 0);
+
+  const auto& state = page_->State();
+  QCOMPARE(state.GameDir, folder_->filePath("zp/").toStdString());
+  QCOMPARE(state.ScreenW, std::string("512"));
+  QCOMPARE(state.GameExe, std::string("ZP1.EXE"));
+  QCOMPARE(state.ColorDepth, std::string("32"));
+  QCOMPARE(state.SlotEmpty, zephran::core::kTrue);
+  page_->ListSlot->setCurrentIndex(4);
+  QCOMPARE(state.SlotEmpty, zephran::core::kFalse);
+  page_->ListChoixResol->setCurrentIndex(2);
+  QCOMPARE(state.GameExe, std::string("ZP2.EXE"));
+}
+
+void MainPageBehaviourTest::startUpWithoutInstallationKeepsTheDesign() {
+  StartUp();
+
+  QCOMPARE(platform_->messages,
+           std::vector<std::string>{
+               "Bad directory !|Error : this program isn't in the Zephran directory"});
+  QCOMPARE(page_->ListChoixResol->currentIndex(), -1);
+  QCOMPARE(page_->ListCol->currentIndex(), -1);
+  QCOMPARE(page_->ListSlot->count(), 0);
+  QCOMPARE(page_->ModeFenet->Value() + page_->ModeCinema->Value() + page_->ModeSousT->Value(), 0);
+  QCOMPARE(QApplication::focusWidget(), page_->ModeFenet);
+}
+
+void MainPageBehaviourTest::focusStartsOnWindowedMode() {
+  WriteFile("zephran.ini", "[Display]\r\nScreenWidth=640\r\n");
+  StartUp();
+  QCOMPARE(QApplication::focusWidget(), page_->ModeFenet);
+}
+
+void MainPageBehaviourTest::buttonsLightUpAsAPair() {
+  WriteFile("zephran.ini");
+  StartUp();
+  const auto colour = [](const zephran::ui::TextLabel* label) { return label->TextColour(); };
+
+  QTest::mouseMove(page_.get(), {120, 236});  // "New game"
+  QCOMPARE(colour(page_->BoutLancerNouveau), QColor(Qt::white));
+  QCOMPARE(colour(page_->BoutLoad), QColor(Qt::black));
+  QTest::mouseMove(page_.get(), {90, 276});  // straight onto "Load :"
+  QCOMPARE(colour(page_->BoutLoad), QColor(Qt::white));
+  QCOMPARE(colour(page_->BoutLancerNouveau), QColor(Qt::black));
+  QTest::mouseMove(page_.get(), {200, 275});  // the slot list changes nothing
+  QCOMPARE(colour(page_->BoutLoad), QColor(Qt::white));
+  QTest::mouseMove(page_.get(), {280, 150});  // the bare background
+  QCOMPARE(colour(page_->BoutLoad), QColor(Qt::black));
+  QCOMPARE(colour(page_->BoutLancerNouveau), QColor(Qt::black));
+}
+
+void MainPageBehaviourTest::newGameWritesAndStarts() {
+  WriteFile("zephran.ini", "[Display]\r\nScreenWidth=320\r\nFullScreen=1\r\n");
+  StartUp();
+  QTest::mouseClick(page_->ModeFenet, Qt::LeftButton);
+
+  QTest::mouseClick(page_->BoutLancerNouveau, Qt::LeftButton, {}, {20, 25});
+
+  QVERIFY(platform_->messages.empty());
+  QCOMPARE(platform_->started.size(), std::size_t{1});
+  QCOMPARE(QString::fromStdString(platform_->started[0].Text()),
+           folder_->filePath("ZP3.EXE") + " game_nextframe");
+  QVERIFY(platform_->ended);
+  QCOMPARE(ReadFile("zephran.ini"),
+           QByteArray("[Display]\r\nScreenWidth=320\r\nFullScreen=0\r\nScreenHeight=240\r\n"
+                      "VideoWidth=400\r\nVideoHeight=300\r\nCinemaScope=0\r\nBitsPerPixel=16\r\n"
+                      "[Audio]\r\nSubtitles=0\r\n"));
+}
+
+void MainPageBehaviourTest::loadRefusesAnEmptySlotThenLoadsAChosenOne() {
+  const QByteArray settings("[Display]\r\nScreenWidth=400\r\n");
+  WriteFile("zephran.ini", settings);
+  WriteFile("savegames/slot8/Last.nam");
+  StartUp();
+
+  QTest::mouseClick(page_->BoutLoad, Qt::LeftButton);
+  QCOMPARE(platform_->messages,
+           std::vector<std::string>{"Caution !|The game you've selected is empty."});
+  QVERIFY(platform_->started.empty());
+  QCOMPARE(ReadFile("zephran.ini"), settings);
+
+  page_->ListSlot->setCurrentIndex(7);
+  QTest::mouseClick(page_->BoutLoad, Qt::LeftButton);
+  QCOMPARE(platform_->started.size(), std::size_t{1});
+  QCOMPARE(QString::fromStdString(platform_->started[0].Text()),
+           folder_->filePath("ZP2.EXE") + " load_game slot_8");
+}
+
+void MainPageBehaviourTest::readMeLinkOpensTheViewer() {
+  WriteFile("zp/zephran.ini");
+  WriteFile("readme.txt", "Read me\n");
+  StartUp();
+
+  QTest::mouseClick(page_->Lien_txt, Qt::LeftButton);
+  QTest::mouseClick(page_->Lien_txt, Qt::LeftButton);
+
+  const zp::CommandLine viewer =
+      zp::TextViewerCommand(folder_->filePath("readme.txt").toStdString());
+  QCOMPARE(platform_->started, (std::vector<zp::CommandLine>{viewer, viewer}));
+  QVERIFY(!platform_->ended);
+}
+
+int RunMainPageBehaviourTest(int argc, char** argv) {
+  MainPageBehaviourTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "main_page_behaviour_test.moc"
