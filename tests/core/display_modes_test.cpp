@@ -21,6 +21,11 @@ struct StartUpCase {
   int colour_index;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const StartUpCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class LoadDisplaySettingsTest : public ::testing::TestWithParam<StartUpCase> {};
 
 TEST_P(LoadDisplaySettingsTest, TurnsTheFileIntoSelections) {

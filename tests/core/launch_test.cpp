@@ -137,6 +137,11 @@ struct RefusalCase {
   const char* message;  // the only message expected
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class LaunchRefusalTest : public LaunchTest, public ::testing::WithParamInterface<RefusalCase> {};
 
 TEST_P(LaunchRefusalTest, RefusesWithOneMessageAndTouchesNothing) {

@@ -20,6 +20,11 @@ struct LocatorCase {
   bool found;
 };
 
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const LocatorCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class LocatorTest : public ::testing::TestWithParam<LocatorCase> {};
 
 TEST_P(LocatorTest, FindsTheInstallation) {
