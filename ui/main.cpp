@@ -5,6 +5,8 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // Lets the desktop match the window to the installed menu entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("zephran-loader"));
   zephran::ui::QtPlatform platform;
   zephran::ui::MainPage window(platform);
   window.Load();
