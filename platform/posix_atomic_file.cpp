@@ -1,6 +1,7 @@
 #include "platform/posix_atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +74,25 @@ std::optional<TemporaryFile> CreateTemporary(const fs::path& target) {
   return std::nullopt;
 }
 
+// A write past the file size limit (RLIMIT_FSIZE, a full disk as far as we
+// are concerned) raises SIGXFSZ, whose default action ends the process before
+// write() can return EFBIG: the temporary file would stay behind and the
+// failure would go unreported. Every write error is handled below, so the
+// signal is ignored, unless someone installed a handler of their own. This
+// runs before each write rather than once because the disposition belongs to
+// the whole process and anyone may have reset it since. Started programs get
+// the default action back (posix_process.cpp resets every signal before exec).
+void IgnoreFileSizeSignal() {
+  struct sigaction current {};
+  if (::sigaction(SIGXFSZ, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) != 0 ||
+      current.sa_handler != SIG_DFL) {
+    return;
+  }
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 // Any error here (ENOSPC, EFBIG past RLIMIT_FSIZE, EIO) ends the attempt.
 bool WriteAll(int descriptor, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -128,6 +148,7 @@ bool ReplaceFileContents(const fs::path& requested, std::string_view bytes) {
     return false;
   }
 
+  IgnoreFileSizeSignal();
   const std::optional<TemporaryFile> temporary = CreateTemporary(*target);
   if (!temporary) {
     return false;

@@ -5,6 +5,7 @@ int RunWidgetsTest(int argc, char** argv);
 int RunMainPageTest(int argc, char** argv);
 int RunMainPageBehaviourTest(int argc, char** argv);
 int RunQtPlatformTest(int argc, char** argv);
+int RunHostileNamesTest(int argc, char** argv);
 
 // One program for the window's tests, so they share one QApplication.
 int main(int argc, char** argv) {
@@ -18,5 +19,6 @@ int main(int argc, char** argv) {
   failures += RunMainPageTest(argc, argv);
   failures += RunMainPageBehaviourTest(argc, argv);
   failures += RunQtPlatformTest(argc, argv);
+  failures += RunHostileNamesTest(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,55 @@
+// Makes the eight writes of a launch again and again, alternating between two
+// sets of choices, through the real platform, until it is killed. Tests kill
+// it at random moments and look at what is left of the settings file.
+//
+// usage: launch_writer FILE
+// Writes one byte to standard output just before the first write, so that a
+// test can time its kill from there rather than from the program's start-up.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string_view>
+
+#include "platform/native_platform.h"
+#include "tests/tools/launch_writes.h"
+
+namespace {
+
+class WriterPlatform : public zephran::platform::NativePlatform {
+ public:
+  void ShowMessage(std::string_view, std::string_view) override {}
+  void PumpEvents() override {}
+};
+
+// An orphan left by a test that died before killing it stops by itself.
+constexpr auto kLifetime = std::chrono::seconds(30);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+    return 2;
+  }
+  const std::string file = argv[1];
+  WriterPlatform platform;
+  if (::write(STDOUT_FILENO, "w", 1) != 1) {
+    return 1;
+  }
+  const auto end = std::chrono::steady_clock::now() + kLifetime;
+  bool full_screen = true;
+  while (std::chrono::steady_clock::now() < end) {
+    const auto& writes =
+        full_screen ? zephran::testing::kFullScreenLaunch : zephran::testing::kWindowedLaunch;
+    for (const zephran::testing::ProfileWrite& write : writes) {
+      if (!platform.WriteProfileString(write.section, write.key, write.value, file)) {
+        std::fprintf(stderr, "launch_writer: a write failed\n");
+        return 1;
+      }
+    }
+    full_screen = !full_screen;
+  }
+  return 0;
+}
