@@ -1,0 +1,342 @@
+#include "platform/windows_api.h"
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstddef>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "platform/native_platform.h"
+#include "platform/text_viewer.h"
+#include "platform/windows_command_line.h"
+#include "tests/windows/temp_folder.h"
+
+namespace zephran::platform {
+namespace {
+
+class TestPlatform final : public NativePlatform {
+ public:
+  void ShowMessage(std::string_view /*prompt*/, std::string_view /*title*/) override {}
+  void PumpEvents() override {}
+};
+
+std::optional<std::string> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return std::nullopt;
+  }
+  return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const std::string& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+DWORD Attributes(const std::string& path) {
+  return GetFileAttributesA(path.c_str());
+}
+
+std::string CurrentTestName() {
+  return ::testing::UnitTest::GetInstance()->current_test_info()->name();
+}
+
+class WindowsPlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder_.Created()) << folder_.Path(); }
+
+  std::string Path(std::string_view name) const { return folder_.Path(name); }
+
+  std::string File(std::string_view name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
+    const std::string path = Path(name);
+    WriteBytes(path, "x");
+    EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+    return path;
+  }
+
+  std::string Folder(std::string_view name, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY) const {
+    const std::string path = Path(name);
+    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+    EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+    return path;
+  }
+
+  const testing::TempFolder folder_{CurrentTestName()};
+  TestPlatform platform_;
+};
+
+struct DirCase {
+  std::string pattern;  // below the test folder
+  unsigned mask = 0;
+  std::string expected;
+};
+
+TEST_F(WindowsPlatformTest, FirstDirEntryAdmitsByMask) {
+  File("plain.txt");
+  File("readonly.txt", FILE_ATTRIBUTE_READONLY);
+  File("hidden.txt", FILE_ATTRIBUTE_HIDDEN);
+  File("system.txt", FILE_ATTRIBUTE_SYSTEM);
+  File("both.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  Folder("folder");
+  Folder("hiddenfolder", FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN);
+
+  const std::vector<DirCase> cases = {
+      {"plain.txt", 0, "plain.txt"},
+      {"PLAIN.TXT", 0, "plain.txt"},
+      {"p?ain.*", 0, "plain.txt"},
+      {"readonly.txt", 0, "readonly.txt"},
+      {"readonly.txt", kAttrHidden, "readonly.txt"},
+      {"hidden.txt", 0, ""},
+      {"hidden.txt", kAttrReadOnly | kAttrSystem | kAttrDirectory, ""},
+      {"hidden.txt", kAttrHidden, "hidden.txt"},
+      {"system.txt", kAttrHidden, ""},
+      {"system.txt", kAttrSystem, "system.txt"},
+      {"both.txt", kAttrHidden, ""},
+      {"both.txt", kAttrSystem, ""},
+      {"both.txt", kAttrHidden | kAttrSystem, "both.txt"},
+      {"folder", 0, ""},
+      {"folder", kAttrDirectory, "folder"},
+      {"hiddenfolder", kAttrDirectory, ""},
+      {"hiddenfolder", kAttrAny, "hiddenfolder"},
+      {"missing.txt", kAttrAny, ""},
+      {"missing\\plain.txt", kAttrAny, ""},
+      // A folder path ends with the separator and gives its first entry.
+      {"folder\\", 0, "."},
+      {"hiddenfolder\\", 0, "."},
+      {"missing\\", kAttrAny, ""},
+      {"plain.txt\\", kAttrAny, ""},
+  };
+  for (const DirCase& c : cases) {
+    EXPECT_EQ(platform_.FirstDirEntry(Path(c.pattern), c.mask), c.expected)
+        << c.pattern << " mask " << c.mask;
+  }
+  EXPECT_EQ(platform_.FirstDirEntry(folder_.Path() + "\\", 0), ".");
+  EXPECT_EQ(platform_.FirstDirEntry("", kAttrAny), "");
+}
+
+TEST_F(WindowsPlatformTest, FirstDirEntrySkipsWhatTheMaskRefuses) {
+  // Whatever order the listing has, only one entry here is an ordinary
+  // file, and "." and ".." are folders.
+  Folder("mixed");
+  File("mixed\\a.txt", FILE_ATTRIBUTE_HIDDEN);
+  File("mixed\\b.txt", FILE_ATTRIBUTE_SYSTEM);
+  Folder("mixed\\c.txt");
+  File("mixed\\d.txt");
+  File("mixed\\e.txt", FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(platform_.FirstDirEntry(Path("mixed\\*"), 0), "d.txt");
+  EXPECT_EQ(platform_.FirstDirEntry(Path("mixed\\*.txt"), kAttrReadOnly), "d.txt");
+  EXPECT_EQ(platform_.FirstDirEntry(Path("mixed\\?.dat"), kAttrAny), "");
+}
+
+TEST_F(WindowsPlatformTest, SetNormalAttributesMakesAFileWritable) {
+  // Whether the write would have failed before depends on who runs the test:
+  // Wine keeps read-only as a permission bit, which root ignores.
+  const DWORD blocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const std::string settings = File("zephran.ini", blocking);
+  ASSERT_EQ(Attributes(settings) & blocking, blocking);
+
+  platform_.SetNormalAttributes(settings);
+  EXPECT_EQ(Attributes(settings) & blocking, 0u);
+  EXPECT_TRUE(platform_.WriteProfileString("Display", "BitsPerPixel", "16", settings));
+  EXPECT_EQ(platform_.ReadProfileString("display", "bitsperpixel", "", 255, settings), "16");
+
+  platform_.SetNormalAttributes(Path("missing.ini"));
+  EXPECT_EQ(Attributes(Path("missing.ini")), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(WindowsPlatformTest, ReadProfileStringKeepsToTheCapacity) {
+  const std::string value(10000, 'v');
+  const std::string settings = Path("long.ini");
+  WriteBytes(settings, "[A]\r\nk=" + value + "\r\n");
+  const std::vector<std::pair<std::size_t, std::size_t>> capacity_and_length = {
+      {0, 0},       {1, 0},       {2, 1},        {255, 254},     {4096, 4095},
+      {4097, 4096}, {8193, 8192}, {10000, 9999}, {10001, 10000}, {1 << 20, 10000},
+  };
+  for (const auto& [capacity, length] : capacity_and_length) {
+    EXPECT_EQ(platform_.ReadProfileString("A", "k", "", capacity, settings),
+              value.substr(0, length))
+        << "capacity " << capacity;
+  }
+  // Quoted, the value ends exactly where the first try's buffer does.
+  const std::string quoted = Path("quoted.ini");
+  WriteBytes(quoted, "[A]\r\nk=\"" + value.substr(0, 4095) + "\"\r\n");
+  EXPECT_EQ(platform_.ReadProfileString("A", "k", "", 1 << 20, quoted), value.substr(0, 4095));
+  EXPECT_EQ(platform_.ReadProfileString("A", "j", "default", 255, settings), "default");
+  EXPECT_EQ(platform_.ReadProfileString("A", "j", "default", 4, settings), "def");
+  EXPECT_EQ(platform_.ReadProfileString("A", "k", "default", 255, Path("missing.ini")), "default");
+}
+
+TEST_F(WindowsPlatformTest, WriteProfileStringCreatesTheFileAndFailsWithoutItsFolder) {
+  const std::string settings = Path("new.ini");
+  EXPECT_TRUE(platform_.WriteProfileString("Audio", "Subtitles", "1", settings));
+  EXPECT_TRUE(platform_.WriteProfileString("Display", "FullScreen", "0", settings));
+  EXPECT_TRUE(platform_.WriteProfileString("AUDIO", "subtitles", "0", settings));
+  EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, settings), "0");
+  EXPECT_EQ(platform_.ReadProfileString("Display", "FullScreen", "", 255, settings), "0");
+  EXPECT_FALSE(platform_.WriteProfileString("A", "k", "1", Path("missing\\new.ini")));
+}
+
+TEST_F(WindowsPlatformTest, ProgramFolderHoldsTheTestProgram) {
+  const std::string folder = platform_.ProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_NE(folder.back(), '\\');
+  EXPECT_NE(Attributes(folder + "\\platform_tests.exe"), INVALID_FILE_ATTRIBUTES) << folder;
+}
+
+TEST(WindowsTextViewer, IsNotepadFromTheWindowsFolder) {
+  const CommandLine command = TextViewerCommand("C:\\Games\\ZP\\readme.txt");
+  EXPECT_TRUE(command.program.ends_with("\\Notepad.exe")) << command.program;
+  EXPECT_NE(Attributes(command.program), INVALID_FILE_ATTRIBUTES) << command.program;
+  EXPECT_EQ(command.arguments, std::vector<std::string>{"C:\\Games\\ZP\\readme.txt"});
+}
+
+// Words that trip naive quoting: blanks, quotes, backslashes before quotes
+// and at the end, empty words.
+const std::vector<std::string>& AwkwardArguments() {
+  static const std::vector<std::string> arguments = {
+      "plain",          "two words",  "say \"hi\"",     "",        "trailing\\",
+      "C:\\My Games\\", "a\\\"b",     "a\\\\\"b c",     "\"",      "\\\\",
+      "tab\there",      "\"quoted\"", "back\\slash in", "x\\\\ y", "end\\\\"};
+  return arguments;
+}
+
+std::vector<std::string> SplitLikeWindows(const std::string& line) {
+  const int wide_length = MultiByteToWideChar(CP_ACP, 0, line.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, line.c_str(), -1, wide.data(), wide_length);
+  int count = 0;
+  LPWSTR* words = CommandLineToArgvW(wide.c_str(), &count);
+  std::vector<std::string> result;
+  for (int i = 0; i < count; ++i) {
+    std::string word(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, words[i], -1, nullptr,
+                                                                  0, nullptr, nullptr)),
+                     '\0');
+    WideCharToMultiByte(CP_ACP, 0, words[i], -1, word.data(), static_cast<int>(word.size()),
+                        nullptr, nullptr);
+    word.pop_back();  // the terminator
+    result.push_back(word);
+  }
+  LocalFree(words);
+  return result;
+}
+
+TEST(QuoteWindowsCommandLineOnWindows, SplitsBackIntoTheSameWords) {
+  for (const std::string program : {"C:\\Games\\ZP\\ZP1.EXE", "C:\\My Games\\ZP\\ZP1.EXE"}) {
+    const CommandLine command{program, AwkwardArguments()};
+    std::vector<std::string> expected = {program};
+    expected.insert(expected.end(), command.arguments.begin(), command.arguments.end());
+    EXPECT_EQ(SplitLikeWindows(QuoteWindowsCommandLine(command)), expected)
+        << QuoteWindowsCommandLine(command);
+  }
+}
+
+struct LaunchReport {
+  std::string folder;
+  std::string show_window;
+  std::string uses_show_window;
+  std::string program_folder;
+  std::string command_line;
+  std::vector<std::string> arguments;
+};
+
+// Waits for the stand-in game's report (see tests/windows/launch_reporter.cpp).
+std::optional<LaunchReport> AwaitReport(const std::string& folder) {
+  const std::string path = folder + "\\launch_report.bin";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::optional<std::string> bytes;
+  while (!(bytes = ReadBytes(path)) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (!bytes) {
+    return std::nullopt;
+  }
+  std::vector<std::string> fields;
+  for (std::size_t begin = 0, end = 0; begin < bytes->size(); begin = end + 1) {
+    end = bytes->find('\0', begin);
+    fields.push_back(bytes->substr(begin, end - begin));
+  }
+  if (fields.size() < 5) {
+    return std::nullopt;
+  }
+  return LaunchReport{fields[0], fields[1],
+                      fields[2], fields[3],
+                      fields[4], std::vector<std::string>(fields.begin() + 5, fields.end())};
+}
+
+class StartProgramTest : public WindowsPlatformTest {
+ protected:
+  // The stand-in game, copied where names have spaces.
+  std::string InstallReporter() {
+    game_folder_ = Folder("My Games Folder");
+    const std::string program = game_folder_ + "\\launch reporter.exe";
+    const std::string built = platform_.ProgramFolder() + "\\launch_reporter.exe";
+    EXPECT_TRUE(CopyFileA(built.c_str(), program.c_str(), FALSE)) << built;
+    return program;
+  }
+
+  std::string game_folder_;
+};
+
+TEST_F(StartProgramTest, PassesEveryArgumentWholeAndRunsInTheProgramsFolder) {
+  const std::string program = InstallReporter();
+  const StartResult result =
+      platform_.StartProgram({program, AwkwardArguments()}, WindowStyle::MinimizedWithFocus);
+  ASSERT_TRUE(result.started) << result.error;
+
+  const std::optional<LaunchReport> report = AwaitReport(game_folder_);
+  ASSERT_TRUE(report) << "the program left no report";
+  EXPECT_EQ(report->arguments, AwkwardArguments()) << report->command_line;
+  EXPECT_EQ(report->folder, game_folder_);
+  EXPECT_EQ(report->program_folder, game_folder_);
+  EXPECT_EQ(report->uses_show_window, std::to_string(STARTF_USESHOWWINDOW));
+  EXPECT_EQ(report->show_window, std::to_string(SW_SHOWMINIMIZED));
+}
+
+TEST_F(StartProgramTest, ShowsANormalWindowWhenAsked) {
+  const std::string program = InstallReporter();
+  ASSERT_TRUE(
+      platform_.StartProgram({program, {"load_game", "slot_3"}}, WindowStyle::Normal).started);
+  const std::optional<LaunchReport> report = AwaitReport(game_folder_);
+  ASSERT_TRUE(report) << "the program left no report";
+  EXPECT_EQ(report->arguments, (std::vector<std::string>{"load_game", "slot_3"}));
+  EXPECT_EQ(report->show_window, std::to_string(SW_SHOWNORMAL));
+}
+
+TEST_F(StartProgramTest, NamesAMissingProgramAndSaysWhy) {
+  const std::string program = Path("no such folder\\ZP1.EXE");
+  const StartResult result = platform_.StartProgram({program, {}}, WindowStyle::Normal);
+  EXPECT_FALSE(result.started);
+  const std::string prefix = "Cannot start " + program + ": ";
+  ASSERT_TRUE(result.error.starts_with(prefix)) << result.error;
+  const std::string reason = result.error.substr(prefix.size());
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(reason.find_first_of("\r\n"), std::string::npos) << reason;
+}
+
+TEST_F(StartProgramTest, EndProgramExitsAtOnceWithOutputFlushed) {
+  const std::string program = platform_.ProgramFolder() + "\\launch_reporter.exe";
+  const std::string output = Path("end.txt");
+  std::string line = QuoteWindowsCommandLine({program, {"--end", output}});
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                             nullptr, &startup, &process));
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+  DWORD exit_code = 1;
+  GetExitCodeProcess(process.hProcess, &exit_code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(exit_code, 0u) << "3 means EndProgram returned";
+  EXPECT_EQ(ReadBytes(output).value_or("").rfind("written before the end", 0), 0u);
+}
+
+}  // namespace
+}  // namespace zephran::platform
