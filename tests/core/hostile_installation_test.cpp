@@ -23,6 +23,7 @@
 #include "core/locator.h"
 #include "core/save_slots.h"
 #include "platform/native_platform.h"
+#include "tests/platform/posix_temp_folder.h"
 #include "tests/tools/child_process.h"
 
 namespace zephran::core {
@@ -89,34 +90,7 @@ std::vector<std::string> SlotItems(const std::map<int, std::string>& saves) {
   return items;
 }
 
-class HostileInstallationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-hostile-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = name;
-    fs::permissions(root_, fs::perms(0755));
-  }
-  void TearDown() override {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root_, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-      if (!fs::is_symlink(it->symlink_status(error))) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-      }
-    }
-    fs::remove_all(root_, error);
-  }
-
-  fs::path Write(const fs::path& relative, std::string_view bytes) {
-    const fs::path path = root_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
-  fs::path root_;
-};
+class HostileInstallationTest : public test_support::TempFolderTest {};
 
 // --- settings files ---------------------------------------------------------
 

@@ -1,4 +1,5 @@
 #include "platform/posix_atomic_file.h"
+#include "tests/platform/posix_temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -27,30 +28,9 @@ bool ReplaceUnderSizeLimit(const fs::path& file, rlim_t limit, std::string_view 
   return ReplaceFileContents(file, bytes);
 }
 
-class PosixAtomicFileTest : public ::testing::Test {
+class PosixAtomicFileTest : public test_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-atomic-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = name;
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
-  }
-
-  fs::path Write(const std::string& relative, const std::string& bytes, unsigned mode = 0644) {
-    const fs::path path = root_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-    fs::permissions(path, fs::perms(mode));
-    return path;
-  }
-
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string Read(const fs::path& path) { return ReadFile(path); }
 
   static unsigned Mode(const fs::path& path) {
     return static_cast<unsigned>(fs::status(path).permissions()) & 07777;
@@ -64,8 +44,6 @@ class PosixAtomicFileTest : public ::testing::Test {
     }
     return names;
   }
-
-  fs::path root_;
 };
 
 TEST_F(PosixAtomicFileTest, ReplacesContentsKeepingModesAndLeavingNothingBehind) {

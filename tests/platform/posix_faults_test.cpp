@@ -29,6 +29,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/profile_file.h"
+#include "tests/platform/posix_temp_folder.h"
 #include "tests/tools/child_process.h"
 #include "tests/tools/launch_writes.h"
 
@@ -41,11 +42,7 @@ using zephran::testing::DescribeStatus;
 using zephran::testing::RunInChild;
 using zephran::testing::RunUnprivileged;
 
-class TestPlatform : public NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
+using TestPlatform = test_support::QuietPlatform;
 
 // Holds all eight keys a launch writes, so every launch only replaces values.
 constexpr std::string_view kSettings =
@@ -60,36 +57,9 @@ bool IsTemporaryName(const std::string& name) {
   return std::regex_match(name, kTemporary);
 }
 
-class PosixFaultsTest : public ::testing::Test {
+class PosixFaultsTest : public test_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-faults-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = name;
-    // Reachable by the unprivileged user that some checks run as.
-    fs::permissions(root_, fs::perms(0755));
-  }
-  void TearDown() override {
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root_, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-    }
-    fs::remove_all(root_, error);
-  }
-
-  fs::path Write(const std::string& relative, std::string_view bytes, unsigned mode = 0644) {
-    const fs::path path = root_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-    fs::permissions(path, fs::perms(mode));
-    return path;
-  }
-
-  static std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  static std::string Read(const fs::path& path) { return ReadFile(path); }
 
   // Names and bytes of everything under `folder`.
   static std::map<std::string, std::string> Snapshot(const fs::path& folder) {
@@ -102,7 +72,6 @@ class PosixFaultsTest : public ::testing::Test {
     return files;
   }
 
-  fs::path root_;
   TestPlatform platform_;
 };
 

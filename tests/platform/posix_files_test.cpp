@@ -10,41 +10,18 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "tests/platform/posix_temp_folder.h"
 
 namespace zephran::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TestPlatform : public NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
+using TestPlatform = test_support::QuietPlatform;
 
-class PosixFilesTest : public ::testing::Test {
+class PosixFilesTest : public test_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-files-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = name;
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
-  }
-
-  void Write(const std::string& relative, const std::string& bytes, unsigned mode = 0644) {
-    const fs::path path = root_ / relative;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-    fs::permissions(path, fs::perms(mode));
-  }
-
-  std::string Read(const std::string& relative) const {
-    std::ifstream in(root_ / relative, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
+  std::string Read(const std::string& relative) const { return ReadFile(root_ / relative); }
 
   std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
 
@@ -59,7 +36,6 @@ class PosixFilesTest : public ::testing::Test {
   }
 
   TestPlatform platform_;
-  fs::path root_;
 };
 
 constexpr char kSettings[] = "[Display]\r\nScreenWidth=640\r\n[Audio]\r\nVolume=7\r\n";

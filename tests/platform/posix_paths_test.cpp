@@ -1,4 +1,5 @@
 #include "platform/posix_paths.h"
+#include "tests/platform/posix_temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -17,25 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class PosixPathsTest : public ::testing::Test {
+class PosixPathsTest : public test_support::TempFolderTest {
  protected:
-  void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-paths-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = name;
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
-  }
-
   void Touch(const fs::path& relative, fs::perms perms = fs::perms(0644)) {
     fs::create_directories((root_ / relative).parent_path());
     std::ofstream(root_ / relative) << "x";
     fs::permissions(root_ / relative, perms);
   }
-
-  fs::path root_;
 };
 
 TEST_F(PosixPathsTest, ResolvesEachMissingComponentWithoutRegardToCase) {

@@ -14,17 +14,14 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "tests/platform/posix_temp_folder.h"
 
 namespace zephran::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TestPlatform : public NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
+using TestPlatform = test_support::QuietPlatform;
 
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
@@ -64,20 +61,15 @@ constexpr char kRecorder[] = R"sh(#!/bin/sh
 } > "$RECORD_FILE.part" && mv "$RECORD_FILE.part" "$RECORD_FILE"
 )sh";
 
-class PosixProcessTest : public ::testing::Test {
+class PosixProcessTest : public test_support::TempFolderTest {
  protected:
   void SetUp() override {
-    std::string name = (fs::temp_directory_path() / "zephran-process-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(name.data()), nullptr);
-    root_ = fs::canonical(name);
+    TempFolderTest::SetUp();
+    ASSERT_FALSE(HasFatalFailure());
     // A folder name a shell would mangle: spaces, both quotes and a "$".
     game_ = root_ / "Game \"$HOME\" it's";
     fs::create_directories(game_);
     record_ = root_ / "record.txt";
-  }
-  void TearDown() override {
-    std::error_code error;
-    fs::remove_all(root_, error);
   }
 
   fs::path WriteFile(const fs::path& path, const std::string& bytes, unsigned mode) {
@@ -110,7 +102,6 @@ class PosixProcessTest : public ::testing::Test {
   };
 
   TestPlatform platform_;
-  fs::path root_;
   fs::path game_;
   fs::path record_;
   Detachment detachment_;
