@@ -28,7 +28,9 @@ trap cleanup EXIT
 
 start_x_server() {
   local display_file=$work/display
-  Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5> "$display_file" 2> "$work/xvfb.log" &
+  # -noreset: by default the server resets when its last client leaves, and a
+  # launcher connecting during that reset is turned away.
+  Xvfb -displayfd 5 -noreset -screen 0 1024x768x24 -nolisten tcp 5> "$display_file" 2> "$work/xvfb.log" &
   xvfb_pid=$!
   for _ in $(seq 100); do
     [ -s "$display_file" ] && break
