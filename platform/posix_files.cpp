@@ -1,7 +1,8 @@
+#include <array>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -27,7 +28,17 @@ std::optional<std::string> ReadWholeFile(const fs::path& path) {
   if (!in) {
     return std::nullopt;
   }
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  // In blocks rather than through istreambuf_iterator, which goes one byte
+  // at a time and made reading most of the cost of a large settings file.
+  // The size is only a hint for one allocation; the end of the file decides.
+  std::string bytes;
+  if (const std::uintmax_t size = fs::file_size(path, error); !error) {
+    bytes.reserve(static_cast<std::size_t>(size));
+  }
+  std::array<char, 64 * 1024> block{};
+  while (in.read(block.data(), block.size()) || in.gcount() > 0) {
+    bytes.append(block.data(), static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) {
     return std::nullopt;
   }
