@@ -51,7 +51,6 @@ QIcon WindowIcon() {
   QIcon icon;
   icon.addFile(QStringLiteral(":/assets/icon-16.png"), QSize(16, 16));
   icon.addFile(QStringLiteral(":/assets/icon-32.png"), QSize(32, 32));
-  icon.addFile(QStringLiteral(":/assets/icon-256.png"), QSize(256, 256));
   return icon;
 }
 

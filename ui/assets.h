@@ -12,7 +12,8 @@ enum class Asset { kBackground, kCheckOff, kCheckOn };
 // window still opens, only without that picture.
 QPixmap LoadAsset(Asset asset);
 
-// The window icon in all the sizes carried.
+// The window icon: the 16 and 32 pixel images the program carries. Larger
+// ones are for the desktop's menus, which take them from the installed files.
 QIcon WindowIcon();
 
 }  // namespace zephran::ui

@@ -5,6 +5,7 @@
 
 class QEvent;
 class QKeyEvent;
+class QPaintEvent;
 class QWheelEvent;
 
 namespace zephran::ui {
@@ -33,6 +34,7 @@ class DropDownList : public QComboBox {
  protected:
   void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
  private:
