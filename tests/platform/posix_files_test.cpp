@@ -169,5 +169,20 @@ TEST_F(PosixFilesTest, SetNormalAttributesMakesAFileWritableByItsOwner) {
   EXPECT_EQ(Snapshot().size(), 1u);
 }
 
+// Files are read in blocks; a key beyond the first block must read and
+// rewrite like any other.
+TEST_F(PosixFilesTest, ReadsAndRewritesFilesLargerThanOneReadBlock) {
+  std::string big = "[Display]\r\n";
+  while (big.size() < 200'000) {
+    big += "; filler line of a moderate length\r\n";
+  }
+  big += "[Audio]\r\nSubtitles=1\r\n";
+  Write("zephran.ini", big);
+
+  EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, Path("zephran.ini")), "1");
+  ASSERT_TRUE(platform_.WriteProfileString("Audio", "Subtitles", "0", Path("zephran.ini")));
+  EXPECT_EQ(Read("zephran.ini"), big.substr(0, big.size() - 3) + "0\r\n");
+}
+
 }  // namespace
 }  // namespace zephran::platform
