@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "tests/ui/recording_platform.h"
 #include "ui/main_page.h"
 
 using zephran::ui::MainPage;
@@ -17,28 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace zp = zephran::platform;
 
-class RecordingPlatform : public zp::NativePlatform {
- public:
-  explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
-
-  zp::StartResult StartProgram(const zp::CommandLine& command, zp::WindowStyle) override {
-    started.push_back(command);
-    return {true, {}};
-  }
-  void ShowMessage(std::string_view prompt, std::string_view title) override {
-    messages.push_back(std::string(title) + "|" + std::string(prompt));
-  }
-  void PumpEvents() override { QCoreApplication::processEvents(); }
-  void EndProgram() override { ended = true; }
-  std::string ProgramFolder() override { return folder_; }
-
-  std::vector<std::string> messages;
-  std::vector<zp::CommandLine> started;
-  bool ended = false;
-
- private:
-  std::string folder_;
-};
+using zephran::ui::testing::RecordingPlatform;
 
 void Touch(const fs::path& file) {
   fs::create_directories(file.parent_path());

@@ -6,6 +6,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/text_viewer.h"
+#include "tests/ui/recording_platform.h"
 #include "ui/main_page.h"
 
 using zephran::ui::MainPage;
@@ -14,30 +15,7 @@ namespace {
 
 namespace zp = zephran::platform;
 
-// The real file services on a game installation in a temporary folder; what
-// would reach the player or start a process is recorded instead.
-class RecordingPlatform : public zp::NativePlatform {
- public:
-  explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
-
-  zp::StartResult StartProgram(const zp::CommandLine& command, zp::WindowStyle) override {
-    started.push_back(command);
-    return {true, {}};
-  }
-  void ShowMessage(std::string_view prompt, std::string_view title) override {
-    messages.push_back(std::string(title) + "|" + std::string(prompt));
-  }
-  void PumpEvents() override { QCoreApplication::processEvents(); }
-  void EndProgram() override { ended = true; }
-  std::string ProgramFolder() override { return folder_; }
-
-  std::vector<std::string> messages;
-  std::vector<zp::CommandLine> started;
-  bool ended = false;
-
- private:
-  std::string folder_;
-};
+using zephran::ui::testing::RecordingPlatform;
 
 }  // namespace
 
