@@ -24,6 +24,7 @@
 #include "core/save_slots.h"
 #include "platform/native_platform.h"
 #include "tests/platform/posix_temp_folder.h"
+#include "tests/platform/recording_platform.h"
 #include "tests/tools/child_process.h"
 
 namespace zephran::core {
@@ -32,29 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-class RecordingPlatform : public platform::NativePlatform {
- public:
-  explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
-
-  void ShowMessage(std::string_view prompt, std::string_view title) override {
-    messages.push_back(std::string(title) + "|" + std::string(prompt));
-  }
-  void PumpEvents() override {}
-  platform::StartResult StartProgram(const platform::CommandLine& command,
-                                     platform::WindowStyle) override {
-    started.push_back(command);
-    return {true, {}};
-  }
-  void EndProgram() override { ended = true; }
-  std::string ProgramFolder() override { return folder_; }
-
-  std::vector<std::string> messages;
-  std::vector<platform::CommandLine> started;
-  bool ended = false;
-
- private:
-  std::string folder_;
-};
+using test_support::RecordingPlatform;
 
 // What the window would show after start-up.
 struct Shown {
