@@ -16,13 +16,13 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "platform/flush_output.h"
 #include "platform/native_platform.h"
 #include "platform/posix_paths.h"
 
@@ -310,13 +310,7 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
 }
 
 void NativePlatform::EndProgram() {
-  try {
-    std::cout.flush();
-    std::clog.flush();
-  } catch (const std::exception&) {
-    // Leaving matters more than the last line of output.
-  }
-  std::fflush(nullptr);
+  FlushOutput();
   // No destructor or atexit handler: nothing of the window may run again.
   std::_Exit(0);
 }

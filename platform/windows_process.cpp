@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdio>
 #include <exception>
-#include <iostream>
 #include <string>
 
+#include "platform/flush_output.h"
 #include "platform/native_platform.h"
 #include "platform/windows_command_line.h"
 
@@ -71,13 +71,7 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
 }
 
 void NativePlatform::EndProgram() {
-  try {
-    std::cout.flush();
-    std::clog.flush();
-  } catch (const std::exception&) {
-    // Leaving matters more than the last line of output.
-  }
-  std::fflush(nullptr);
+  FlushOutput();
   // Ends every thread at once; no window message is handled on the way out.
   ::ExitProcess(0);
 }
