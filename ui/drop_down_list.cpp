@@ -103,11 +103,15 @@ void DropDownList::paintEvent(QPaintEvent* /*event*/) {
   painter.setPen(hasFocus() ? kListGreen : kFrameGrey);
   painter.drawRect(box.adjusted(0, 0, -1, -1));
 
-  const QRect text_box(box.left() + 3, box.top() + 1, button.left() - box.left() - 4,
-                       box.height() - 2);
+  const QRect text_box = TextBox();
   painter.setPen(kListGreen);
   painter.setClipRect(text_box);
   painter.drawText(text_box, Qt::AlignLeft | Qt::AlignVCenter, currentText());
+}
+
+QRect DropDownList::TextBox() const {
+  // Between the frame and the button, with a little air on the left.
+  return rect().adjusted(3, 1, -(kButtonWidth + 1), -1);
 }
 
 void DropDownList::showPopup() {

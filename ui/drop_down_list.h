@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QRect>
 #include <QString>
 
 class QEvent;
@@ -21,6 +22,9 @@ class DropDownList : public QComboBox {
 
   // Adds `text` at the end without changing the selection.
   void AppendItem(const QString& text);
+
+  // Where the closed box draws the selected item's text.
+  QRect TextBox() const;
 
   void showPopup() override;
 

@@ -9,10 +9,18 @@ namespace zephran::ui {
 // together.
 enum class FontStyle { kRegular, kBold, kBoldItalic };
 
-// "Comic Sans MS", or its look-alike "Comic Neue" where it is not installed.
+// The window's two faces are carried inside the program and used whatever
+// the machine has installed: the boxes were measured for "Comic Sans MS" and
+// "MS Sans Serif", and only faces we carry are known to fit them. Comic Neue
+// stands in for the first; Liberation Sans, with Arial's narrow metrics, for
+// the second. Other faces serve only for characters these lack.
+inline constexpr const char* kComicFamily = "Comic Neue";
+inline constexpr const char* kSansFamily = "Liberation Sans";
+
+// The comic face of the captions and the two text buttons.
 QFont ComicFont(int pixel_size, FontStyle style);
 
-// "MS Sans Serif", or a plain sans-serif face where it is not installed.
+// The small sans-serif face of the lists, the link and the credit line.
 QFont SansFont(int pixel_size, FontStyle style, bool underline = false);
 
 }  // namespace zephran::ui

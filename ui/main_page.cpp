@@ -1,6 +1,7 @@
 #include "ui/main_page.h"
 
 #include <initializer_list>
+#include <utility>
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -9,6 +10,7 @@
 #include <QPalette>
 #include <QRect>
 #include <QScreen>
+#include <QShortcut>
 #include <QString>
 
 #include "core/display_modes.h"
@@ -45,19 +47,28 @@ const char* const kSlotTip = "Select a saved game";
 // character set.
 const char* const kCreditLine = "\xC2\xA9 2026 Zephran fans";
 
-void Place(QWidget* control, const char* name, const QRect& box, const char* tooltip) {
+// Assistive technology names a control by the words that stand for it on
+// screen, without a caption's closing " :", and describes it by its tooltip.
+void Place(QWidget* control, const char* name, const QRect& box, const char* tooltip,
+           const char* accessible_name) {
   control->setObjectName(QString::fromLatin1(name));
   control->move(box.topLeft());
   control->setFixedSize(box.size());
+  QString spoken = QString::fromUtf8(accessible_name);
+  if (spoken.endsWith(QStringLiteral(" :"))) {
+    spoken.chop(2);
+  }
+  control->setAccessibleName(spoken);
   if (tooltip != nullptr) {
     control->setToolTip(QString::fromUtf8(tooltip));
+    control->setAccessibleDescription(control->toolTip());
   }
 }
 
 TextLabel* MakeLabel(QWidget* window, const char* name, const QRect& box, const char* text,
                      const QFont& font, const QColor& colour, const char* tooltip) {
   auto* label = new TextLabel(QString::fromUtf8(text), window);
-  Place(label, name, box, tooltip);
+  Place(label, name, box, tooltip, text);
   label->setFont(font);
   label->SetTextColour(colour);
   return label;
@@ -70,9 +81,9 @@ TextLabel* MakeCaption(QWidget* window, const char* name, const QRect& box, cons
 }
 
 DropDownList* MakeList(QWidget* window, const char* name, const QRect& box, const char* tooltip,
-                       std::initializer_list<const char*> items) {
+                       const char* accessible_name, std::initializer_list<const char*> items) {
   auto* list = new DropDownList(window);
-  Place(list, name, box, tooltip);
+  Place(list, name, box, tooltip, accessible_name);
   list->setFont(SansFont(kListPixels, FontStyle::kBold));
   for (const char* item : items) {
     list->AppendItem(QString::fromUtf8(item));
@@ -81,9 +92,9 @@ DropDownList* MakeList(QWidget* window, const char* name, const QRect& box, cons
 }
 
 PictureCheckBox* MakeCheckBox(QWidget* window, const char* name, const QRect& box,
-                              const char* tooltip) {
+                              const char* tooltip, const char* accessible_name) {
   auto* check_box = new PictureCheckBox(window);
-  Place(check_box, name, box, tooltip);
+  Place(check_box, name, box, tooltip, accessible_name);
   return check_box;
 }
 
@@ -95,13 +106,15 @@ QColor SystemButtonText() {
 
 MainPage::MainPage(platform::Platform& platform, QWidget* parent)
     : QWidget(parent),
-      ListCol(MakeList(this, "ListCol", {144, 180, 73, 24}, kColourTip, {"16 bits", "32 bits"})),
-      ModeFenet(MakeCheckBox(this, "ModeFenet", {32, 62, 27, 25}, kWindowedTip)),
-      ModeCinema(MakeCheckBox(this, "ModeCinema", {32, 102, 27, 25}, kCinemaTip)),
-      ModeSousT(MakeCheckBox(this, "ModeSousT", {32, 142, 27, 25}, kSubTitlesTip)),
-      ListSlot(MakeList(this, "ListSlot", {136, 264, 129, 24}, kSlotTip, {})),
+      ListCol(MakeList(this, "ListCol", {144, 180, 73, 24}, kColourTip, "Colors",
+                       {"16 bits", "32 bits"})),
+      ModeFenet(MakeCheckBox(this, "ModeFenet", {32, 62, 27, 25}, kWindowedTip, "Windowed mode")),
+      ModeCinema(
+          MakeCheckBox(this, "ModeCinema", {32, 102, 27, 25}, kCinemaTip, "Cinemascope mode")),
+      ModeSousT(MakeCheckBox(this, "ModeSousT", {32, 142, 27, 25}, kSubTitlesTip, "Sub-titles")),
+      ListSlot(MakeList(this, "ListSlot", {136, 264, 129, 24}, kSlotTip, "Saved game", {})),
       ListChoixResol(MakeList(this, "ListChoixResol", {168, 27, 81, 24}, kResolutionTip,
-                              {"640x480", "512x384", "400x300", "320x240"})),
+                              "Resolution", {"640x480", "512x384", "400x300", "320x240"})),
       TextCol(MakeCaption(this, "TextCol", {56, 176, 105, 33}, "Colors :", kColourTip)),
       Lien_txt(MakeLabel(this, "Lien_txt", {168, 0, 65, 17}, "Read-me.txt",
                          SansFont(kSmallPixels, FontStyle::kRegular, /*underline=*/true), kLinkCyan,
@@ -144,10 +157,15 @@ void MainPage::ConnectHandlers() {
           [this] { HighlightButton(BoutLancerNouveau); });
   connect(this, &MainPage::backgroundMouseMoved, this, [this] { HighlightButton(nullptr); });
 
-  connect(BoutLancerNouveau, &TextLabel::clicked, this,
-          [this] { core::LaunchNewGame(platform_, state_, Choices()); });
-  connect(BoutLoad, &TextLabel::clicked, this,
-          [this] { core::LaunchSavedGame(platform_, state_, Choices()); });
+  connect(BoutLancerNouveau, &TextLabel::clicked, this, &MainPage::LaunchNewGame);
+  connect(BoutLoad, &TextLabel::clicked, this, &MainPage::LaunchSavedGame);
+  // The text buttons stay out of the Tab cycle, as drawn; from the keyboard
+  // they answer to chords that no moving between controls can press.
+  for (const auto& [keys, launch] : {std::pair{kNewGameKeys, &MainPage::LaunchNewGame},
+                                     std::pair{kLoadGameKeys, &MainPage::LaunchSavedGame}}) {
+    auto* shortcut = new QShortcut(QKeySequence(keys), this);
+    connect(shortcut, &QShortcut::activated, this, launch);
+  }
   connect(Lien_txt, &TextLabel::clicked, this, [this] { core::OpenReadMe(platform_, state_); });
 }
 
@@ -170,6 +188,14 @@ void MainPage::Load() {
     ListSlot->AppendItem(QString::fromStdString(item));
   }
   ListSlot->setCurrentIndex(0);
+}
+
+void MainPage::LaunchNewGame() {
+  core::LaunchNewGame(platform_, state_, Choices());
+}
+
+void MainPage::LaunchSavedGame() {
+  core::LaunchSavedGame(platform_, state_, Choices());
 }
 
 void MainPage::HighlightButton(TextLabel* highlighted) {

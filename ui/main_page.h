@@ -34,6 +34,10 @@ class MainPage : public QWidget {
 
   const core::LauncherState& State() const { return state_; }
 
+  // Keyboard chords for the two text buttons.
+  static constexpr QKeyCombination kNewGameKeys{Qt::CTRL, Qt::Key_N};
+  static constexpr QKeyCombination kLoadGameKeys{Qt::CTRL, Qt::Key_L};
+
   // The controls, in the order the window holds them.
   DropDownList* const ListCol;
   PictureCheckBox* const ModeFenet;
@@ -65,6 +69,8 @@ class MainPage : public QWidget {
   void SetUpStackingAndFocusOrder();
   void ConnectHandlers();
   void HighlightButton(TextLabel* highlighted);
+  void LaunchNewGame();
+  void LaunchSavedGame();
   core::LaunchChoices Choices() const;
 
   platform::Platform& platform_;

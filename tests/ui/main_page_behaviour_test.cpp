@@ -33,6 +33,7 @@ class MainPageBehaviourTest : public QObject {
   void newGameWritesAndStarts();
   void loadRefusesAnEmptySlotThenLoadsAChosenOne();
   void readMeLinkOpensTheViewer();
+  void keyboardLaunchesOnlyOnItsChords();
 
  private:
   void WriteFile(const QString& relative, const QByteArray& content = {});
@@ -200,6 +201,26 @@ void MainPageBehaviourTest::readMeLinkOpensTheViewer() {
       zp::TextViewerCommand(folder_->filePath("readme.txt").toStdString());
   QCOMPARE(platform_->started, (std::vector<zp::CommandLine>{viewer, viewer}));
   QVERIFY(!platform_->ended);
+}
+
+void MainPageBehaviourTest::keyboardLaunchesOnlyOnItsChords() {
+  WriteFile("zephran.ini", "[Display]\r\nScreenWidth=640\r\n");
+  StartUp();
+
+  // Going round the Tab cycle, confirming at every stop, launches nothing.
+  for (int stop = 0; stop < 6; ++stop) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  QVERIFY(platform_->messages.empty() && platform_->started.empty());
+
+  QTest::keyClick(page_.get(), Qt::Key_L, Qt::ControlModifier);
+  QCOMPARE(platform_->messages,
+           std::vector<std::string>{"Caution !|The game you've selected is empty."});
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+  QCOMPARE(platform_->started.size(), std::size_t{1});
+  QCOMPARE(QString::fromStdString(platform_->started[0].Text()),
+           folder_->filePath("ZP1.EXE") + " game_nextframe");
 }
 
 int RunMainPageBehaviourTest(int argc, char** argv) {
