@@ -189,7 +189,7 @@ folder: $game" || return 1
   expect_equal "$(od -An -c "$game/zephran.ini")" "$(printf '[Display]\r\nScreenWidth=400\r\nScreenHeight=300\r\nFullScreen=0\r\nVideoWidth=512\r\nVideoHeight=384\r\nCinemaScope=0\r\nBitsPerPixel=16\r\nGamma=4\r\n\r\n[Audio]\r\nMusicVolume=80\r\nSubtitles=0\r\n' | od -An -c)"
 }
 
-test_load_a_slot_chosen_with_the_keyboard() {
+test_load_a_slot_chosen_and_started_with_the_keyboard() {
   local top=$work/load
   local game=$top/zp
   make_game "$game"
@@ -201,7 +201,7 @@ test_load_a_slot_chosen_with_the_keyboard() {
   # the resolution list, then the slot list.
   keys Tab Tab Up       # resolution 400x300 -> 512x384
   keys Tab Down Down    # slot 1 -> slot 3
-  load_game
+  keys ctrl+l           # as "Load :"
   launcher_ended || return 1
   wait_report "$game" || return 1
   expect_equal "$(sed -n '1,/^folder/p' "$game/launch-report.txt")" \
