@@ -4,19 +4,15 @@
 
 #include <QAbstractItemView>
 #include <QEvent>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QProxyStyle>
 #include <QSignalBlocker>
-#include <QWheelEvent>
 
 namespace zephran::ui {
 
 namespace {
 
-const QColor kListGreen(0x00, 0xFF, 0x00);
-const QColor kListBlack(0x00, 0x00, 0x00);
 const QColor kFrameGrey(0x80, 0x80, 0x80);
 const QColor kButtonGrey(0xC0, 0xC0, 0xC0);
 constexpr int kButtonWidth = 16;
@@ -36,15 +32,15 @@ class ListStyle : public QProxyStyle {
   }
 };
 
-QPalette ListPalette(QPalette palette) {
+QPalette ListPalette(QPalette palette, const QColor& text, const QColor& background) {
   for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Window, QPalette::Button}) {
-    palette.setColor(role, kListBlack);
+    palette.setColor(role, background);
   }
   for (const QPalette::ColorRole role :
        {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Highlight}) {
-    palette.setColor(role, kListGreen);
+    palette.setColor(role, text);
   }
-  palette.setColor(QPalette::HighlightedText, kListBlack);
+  palette.setColor(QPalette::HighlightedText, background);
   return palette;
 }
 
@@ -57,10 +53,18 @@ DropDownList::DropDownList(QWidget* parent) : QComboBox(parent) {
   // One style for every list; the window outlives them all.
   static ListStyle* const style = new ListStyle;
   setStyle(style);
-  setPalette(ListPalette(palette()));
-  view()->setPalette(ListPalette(view()->palette()));
-  connect(this, &QComboBox::currentIndexChanged, this, &DropDownList::OnCurrentIndexChanged);
-  connect(this, &QComboBox::activated, this, &DropDownList::OnActivated);
+  SetColours(text_colour_, background_);
+  // Qt reports as activated exactly the player's choices: a pick in the
+  // opened list, arrow keys and the wheel on the closed box.
+  connect(this, &QComboBox::activated, this, &DropDownList::picked);
+}
+
+void DropDownList::SetColours(const QColor& text, const QColor& background) {
+  text_colour_ = text;
+  background_ = background;
+  setPalette(ListPalette(palette(), text, background));
+  view()->setPalette(ListPalette(view()->palette(), text, background));
+  update();
 }
 
 void DropDownList::AppendItem(const QString& text) {
@@ -85,7 +89,7 @@ void DropDownList::changeEvent(QEvent* event) {
 void DropDownList::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   const QRect box = rect();
-  painter.fillRect(box, kListBlack);
+  painter.fillRect(box, background_);
 
   // The button with its arrow at the right end.
   const QRect button(box.right() - kButtonWidth + 1, box.top(), kButtonWidth, box.height());
@@ -93,18 +97,18 @@ void DropDownList::paintEvent(QPaintEvent* /*event*/) {
   const QPoint centre = button.center();
   const QPoint arrow[] = {centre + QPoint(-4, -2), centre + QPoint(4, -2), centre + QPoint(0, 2)};
   painter.setPen(Qt::NoPen);
-  painter.setBrush(kListBlack);
+  painter.setBrush(background_);
   painter.drawPolygon(arrow, 3);
 
   // Styled lists draw no focus mark of their own: the frame turns green.
   painter.setBrush(Qt::NoBrush);
   painter.setPen(kFrameGrey);
   painter.drawLine(button.topLeft(), button.bottomLeft());
-  painter.setPen(hasFocus() ? kListGreen : kFrameGrey);
+  painter.setPen(hasFocus() ? text_colour_ : kFrameGrey);
   painter.drawRect(box.adjusted(0, 0, -1, -1));
 
   const QRect text_box = TextBox();
-  painter.setPen(kListGreen);
+  painter.setPen(text_colour_);
   painter.setClipRect(text_box);
   painter.drawText(text_box, Qt::AlignLeft | Qt::AlignVCenter, currentText());
 }
@@ -115,40 +119,12 @@ QRect DropDownList::TextBox() const {
 }
 
 void DropDownList::showPopup() {
-  BeginUserAction();
   // Save names are longer than the slot list is wide: the opened list grows
   // to show them whole rather than cut them.
   view()->setTextElideMode(Qt::ElideNone);
   view()->setMinimumWidth(
       std::max(width(), view()->sizeHintForColumn(0) + 2 * view()->frameWidth()));
   QComboBox::showPopup();
-}
-
-void DropDownList::keyPressEvent(QKeyEvent* event) {
-  BeginUserAction();
-  QComboBox::keyPressEvent(event);
-}
-
-void DropDownList::wheelEvent(QWheelEvent* event) {
-  BeginUserAction();
-  QComboBox::wheelEvent(event);
-}
-
-void DropDownList::BeginUserAction() {
-  activation_already_reported_ = false;
-}
-
-void DropDownList::OnCurrentIndexChanged(int index) {
-  activation_already_reported_ = true;
-  emit selectionMade(index, currentText());
-}
-
-void DropDownList::OnActivated(int index) {
-  if (activation_already_reported_) {
-    activation_already_reported_ = false;
-    return;
-  }
-  emit selectionMade(index, itemText(index));
 }
 
 }  // namespace zephran::ui

@@ -30,27 +30,19 @@ void EnsureCarriedFonts() {
   (void)loaded;
 }
 
-QFont MakeFont(const char* family, QFont::StyleHint hint, int pixel_size, FontStyle style) {
-  EnsureCarriedFonts();
-  QFont font;
-  font.setFamilies({QString::fromLatin1(family)});
-  font.setStyleHint(hint);
-  font.setPixelSize(pixel_size);
-  font.setWeight(style == FontStyle::kRegular ? QFont::Normal : QFont::Bold);
-  font.setItalic(style == FontStyle::kBoldItalic);
-  return font;
-}
-
 }  // namespace
 
-QFont ComicFont(int pixel_size, FontStyle style) {
-  return MakeFont(kComicFamily, QFont::Cursive, pixel_size, style);
-}
-
-QFont SansFont(int pixel_size, FontStyle style, bool underline) {
-  QFont font = MakeFont(kSansFamily, QFont::SansSerif, pixel_size, style);
-  font.setUnderline(underline);
-  return font;
+QFont MakeFont(const window::Font& font) {
+  EnsureCarriedFonts();
+  const bool comic = font.face == window::Face::kComic;
+  QFont made;
+  made.setFamilies({QString::fromLatin1(comic ? kComicFamily : kSansFamily)});
+  made.setStyleHint(comic ? QFont::Cursive : QFont::SansSerif);
+  made.setPixelSize(font.pixel_size);
+  made.setWeight(font.style == window::FontStyle::kRegular ? QFont::Normal : QFont::Bold);
+  made.setItalic(font.style == window::FontStyle::kBoldItalic);
+  made.setUnderline(font.underline);
+  return made;
 }
 
 }  // namespace zephran::ui

@@ -2,12 +2,9 @@
 
 #include <QFont>
 
-namespace zephran::ui {
+#include "window/description.h"
 
-// The window's fonts are sized in pixels, not points, so the absolute layout
-// holds at any screen resolution; high-DPI scaling then scales everything
-// together.
-enum class FontStyle { kRegular, kBold, kBoldItalic };
+namespace zephran::ui {
 
 // The window's two faces are carried inside the program and used whatever
 // the machine has installed: the boxes were measured for "Comic Sans MS" and
@@ -17,10 +14,9 @@ enum class FontStyle { kRegular, kBold, kBoldItalic };
 inline constexpr const char* kComicFamily = "Comic Neue";
 inline constexpr const char* kSansFamily = "Liberation Sans";
 
-// The comic face of the captions and the two text buttons.
-QFont ComicFont(int pixel_size, FontStyle style);
-
-// The small sans-serif face of the lists, the link and the credit line.
-QFont SansFont(int pixel_size, FontStyle style, bool underline = false);
+// A font of the window's description. Sized in pixels, not points, so the
+// absolute layout holds at any screen resolution; high-DPI scaling then
+// scales everything together.
+QFont MakeFont(const window::Font& font);
 
 }  // namespace zephran::ui

@@ -1,6 +1,5 @@
 #include "ui/main_page.h"
 
-#include <initializer_list>
 #include <utility>
 
 #include <QEvent>
@@ -13,10 +12,6 @@
 #include <QShortcut>
 #include <QString>
 
-#include "core/display_modes.h"
-#include "core/locator.h"
-#include "core/read_me.h"
-#include "core/save_slots.h"
 #include "ui/assets.h"
 #include "ui/fonts.h"
 
@@ -24,198 +19,159 @@ namespace zephran::ui {
 
 namespace {
 
-constexpr int kClientWidth = 302;
-constexpr int kClientHeight = 299;
+using window::ControlDescription;
+using window::ControlId;
+using window::ControlKind;
 
-// 15.75 pt, 9.75 pt and 8.25 pt at 96 dots per inch.
-constexpr int kLargePixels = 21;
-constexpr int kListPixels = 13;
-constexpr int kSmallPixels = 11;
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
-const QColor kCaptionGrey(0xE0, 0xE0, 0xE0);
-const QColor kLinkCyan(0x80, 0xFF, 0xFF);
-
-// A caption and the control it names share one tooltip.
-const char* const kResolutionTip = "Select the resolution of the game";
-const char* const kWindowedTip = "Enable windowed mode (a black edge appears around the screen)";
-const char* const kCinemaTip = "Enable cinemascope feature (looks like 16/9)";
-const char* const kSubTitlesTip = "Enable sub-titles";
-const char* const kColourTip = "Select color depth";
-const char* const kSlotTip = "Select a saved game";
-
-// UTF-8 bytes for the copyright sign, whatever the compiler's execution
-// character set.
-const char* const kCreditLine = "\xC2\xA9 2026 Zephran fans";
-
-// Assistive technology names a control by the words that stand for it on
-// screen, without a caption's closing " :", and describes it by its tooltip.
-void Place(QWidget* control, const char* name, const QRect& box, const char* tooltip,
-           const char* accessible_name) {
-  control->setObjectName(QString::fromLatin1(name));
-  control->move(box.topLeft());
-  control->setFixedSize(box.size());
-  QString spoken = QString::fromUtf8(accessible_name);
-  if (spoken.endsWith(QStringLiteral(" :"))) {
-    spoken.chop(2);
+QColor ToQColor(window::Colour colour) {
+  if (colour.system_button_text) {
+    return QGuiApplication::palette().color(QPalette::ButtonText);
   }
-  control->setAccessibleName(spoken);
-  if (tooltip != nullptr) {
-    control->setToolTip(QString::fromUtf8(tooltip));
-    control->setAccessibleDescription(control->toolTip());
+  return QColor::fromRgb(colour.rgb);
+}
+
+QWidget* MakeControl(const ControlDescription& control, QWidget* window) {
+  switch (control.kind) {
+    case ControlKind::kList: {
+      auto* list = new DropDownList(window);
+      list->SetColours(ToQColor(control.text_colour), ToQColor(control.background));
+      list->setFont(MakeFont(control.font));
+      for (const std::string_view item : control.items) {
+        list->AppendItem(Text(item));
+      }
+      return list;
+    }
+    case ControlKind::kCheckBox:
+      return new PictureCheckBox(window);
+    case ControlKind::kLabel: {
+      auto* label = new TextLabel(Text(control.text), window);
+      label->setFont(MakeFont(control.font));
+      label->SetTextColour(ToQColor(control.text_colour));
+      return label;
+    }
   }
+  return nullptr;
 }
 
-TextLabel* MakeLabel(QWidget* window, const char* name, const QRect& box, const char* text,
-                     const QFont& font, const QColor& colour, const char* tooltip) {
-  auto* label = new TextLabel(QString::fromUtf8(text), window);
-  Place(label, name, box, tooltip, text);
-  label->setFont(font);
-  label->SetTextColour(colour);
-  return label;
-}
-
-TextLabel* MakeCaption(QWidget* window, const char* name, const QRect& box, const char* text,
-                       const char* tooltip) {
-  return MakeLabel(window, name, box, text, ComicFont(kLargePixels, FontStyle::kBoldItalic),
-                   kCaptionGrey, tooltip);
-}
-
-DropDownList* MakeList(QWidget* window, const char* name, const QRect& box, const char* tooltip,
-                       const char* accessible_name, std::initializer_list<const char*> items) {
-  auto* list = new DropDownList(window);
-  Place(list, name, box, tooltip, accessible_name);
-  list->setFont(SansFont(kListPixels, FontStyle::kBold));
-  for (const char* item : items) {
-    list->AppendItem(QString::fromUtf8(item));
+// Places a control at its box, with its names and tooltip; assistive
+// technology reads the tooltip as its description.
+QWidget* Place(QWidget* widget, const ControlDescription& control) {
+  widget->setObjectName(Text(control.name));
+  widget->move(control.box.x, control.box.y);
+  widget->setFixedSize(control.box.width, control.box.height);
+  widget->setAccessibleName(Text(control.accessible_name));
+  if (!control.tooltip.empty()) {
+    widget->setToolTip(Text(control.tooltip));
+    widget->setAccessibleDescription(widget->toolTip());
   }
-  return list;
-}
-
-PictureCheckBox* MakeCheckBox(QWidget* window, const char* name, const QRect& box,
-                              const char* tooltip, const char* accessible_name) {
-  auto* check_box = new PictureCheckBox(window);
-  Place(check_box, name, box, tooltip, accessible_name);
-  return check_box;
-}
-
-QColor SystemButtonText() {
-  return QGuiApplication::palette().color(QPalette::ButtonText);
+  return widget;
 }
 
 }  // namespace
 
 MainPage::MainPage(platform::Platform& platform, QWidget* parent)
     : QWidget(parent),
-      ListCol(MakeList(this, "ListCol", {144, 180, 73, 24}, kColourTip, "Colors",
-                       {"16 bits", "32 bits"})),
-      ModeFenet(MakeCheckBox(this, "ModeFenet", {32, 62, 27, 25}, kWindowedTip, "Windowed mode")),
-      ModeCinema(
-          MakeCheckBox(this, "ModeCinema", {32, 102, 27, 25}, kCinemaTip, "Cinemascope mode")),
-      ModeSousT(MakeCheckBox(this, "ModeSousT", {32, 142, 27, 25}, kSubTitlesTip, "Sub-titles")),
-      ListSlot(MakeList(this, "ListSlot", {136, 264, 129, 24}, kSlotTip, "Saved game", {})),
-      ListChoixResol(MakeList(this, "ListChoixResol", {168, 27, 81, 24}, kResolutionTip,
-                              "Resolution", {"640x480", "512x384", "400x300", "320x240"})),
-      TextCol(MakeCaption(this, "TextCol", {56, 176, 105, 33}, "Colors :", kColourTip)),
-      Lien_txt(MakeLabel(this, "Lien_txt", {168, 0, 65, 17}, "Read-me.txt",
-                         SansFont(kSmallPixels, FontStyle::kRegular, /*underline=*/true), kLinkCyan,
-                         "What you must know")),
-      beta(MakeLabel(this, "beta", {48, 0, 121, 17}, kCreditLine,
-                     SansFont(kSmallPixels, FontStyle::kRegular), Qt::white, nullptr)),
-      BoutLancerNouveau(MakeLabel(this, "BoutLancerNouveau", {96, 220, 105, 33}, "New game",
-                                  ComicFont(kLargePixels, FontStyle::kBold), Qt::black,
-                                  "Launch a new game")),
-      BoutLoad(MakeLabel(this, "BoutLoad", {64, 260, 65, 33},
-                         "Load :", ComicFont(kLargePixels, FontStyle::kBold), SystemButtonText(),
-                         "Load the game you've selected")),
-      TexteST(MakeCaption(this, "TexteST", {72, 140, 145, 25}, "Sub-titles", kSubTitlesTip)),
-      TexteCinema(
-          MakeCaption(this, "TexteCinema", {72, 100, 217, 33}, "Cinemascope mode", kCinemaTip)),
-      TextFenetre(
-          MakeCaption(this, "TextFenetre", {72, 60, 177, 33}, "Windowed mode", kWindowedTip)),
-      TextResol(MakeCaption(this, "TextResol", {32, 24, 129, 33}, "Resolution :", kResolutionTip)),
-      platform_(platform),
-      background_(LoadAsset(Asset::kBackground)) {
+      controls_(BuildControls()),
+      ListCol(Control<DropDownList>(ControlId::ListCol)),
+      ModeFenet(Control<PictureCheckBox>(ControlId::ModeFenet)),
+      ModeCinema(Control<PictureCheckBox>(ControlId::ModeCinema)),
+      ModeSousT(Control<PictureCheckBox>(ControlId::ModeSousT)),
+      ListSlot(Control<DropDownList>(ControlId::ListSlot)),
+      ListChoixResol(Control<DropDownList>(ControlId::ListChoixResol)),
+      TextCol(Control<TextLabel>(ControlId::TextCol)),
+      Lien_txt(Control<TextLabel>(ControlId::Lien_txt)),
+      beta(Control<TextLabel>(ControlId::beta)),
+      BoutLancerNouveau(Control<TextLabel>(ControlId::BoutLancerNouveau)),
+      BoutLoad(Control<TextLabel>(ControlId::BoutLoad)),
+      TexteST(Control<TextLabel>(ControlId::TexteST)),
+      TexteCinema(Control<TextLabel>(ControlId::TexteCinema)),
+      TextFenetre(Control<TextLabel>(ControlId::TextFenetre)),
+      TextResol(Control<TextLabel>(ControlId::TextResol)),
+      background_(LoadAsset(Asset::kBackground)),
+      controller_(platform, *this) {
   SetUpWindow();
   SetUpStackingAndFocusOrder();
-  ConnectHandlers();
+  ForwardEvents();
 }
 
-void MainPage::ConnectHandlers() {
-  // A selection set from code runs the same handler as a player's choice, at
-  // once: start-up relies on it to fill the launcher's state.
-  connect(ListChoixResol, &DropDownList::selectionMade, this, [this](int, const QString& text) {
-    core::OnResolutionChosen(state_, text.toStdString());
-  });
-  connect(ListCol, &DropDownList::selectionMade, this,
-          [this](int, const QString& text) { core::OnColourChosen(state_, text.toStdString()); });
-  connect(ListSlot, &DropDownList::selectionMade, this,
-          [this](int index, const QString&) { core::OnSlotChosen(state_, index); });
+std::array<QWidget*, window::kControlCount> MainPage::BuildControls() {
+  std::array<QWidget*, window::kControlCount> controls{};
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    controls[static_cast<int>(control.id)] = Place(MakeControl(control, this), control);
+  }
+  return controls;
+}
 
-  // The two text buttons light up as a pair; the bare background puts both out.
-  connect(BoutLoad, &TextLabel::mouseMoved, this, [this] { HighlightButton(BoutLoad); });
-  connect(BoutLancerNouveau, &TextLabel::mouseMoved, this,
-          [this] { HighlightButton(BoutLancerNouveau); });
-  connect(this, &MainPage::backgroundMouseMoved, this, [this] { HighlightButton(nullptr); });
-
-  connect(BoutLancerNouveau, &TextLabel::clicked, this, &MainPage::LaunchNewGame);
-  connect(BoutLoad, &TextLabel::clicked, this, &MainPage::LaunchSavedGame);
+void MainPage::ForwardEvents() {
+  // Only the player's own picks: selections made from code run their
+  // handlers in the controller.
+  for (const ControlId id : {ControlId::ListChoixResol, ControlId::ListCol, ControlId::ListSlot}) {
+    connect(Control<DropDownList>(id), &DropDownList::picked, this,
+            [this, id](int index) { controller_.OnPicked(id, index); });
+  }
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    if (control.kind != ControlKind::kLabel) {
+      continue;
+    }
+    auto* label = Control<TextLabel>(control.id);
+    const ControlId id = control.id;
+    connect(label, &TextLabel::mouseMoved, this, [this, id] { controller_.OnMouseMoved(id); });
+    connect(label, &TextLabel::clicked, this, [this, id] { controller_.OnClicked(id); });
+  }
   // The text buttons stay out of the Tab cycle, as drawn; from the keyboard
   // they answer to chords that no moving between controls can press.
-  for (const auto& [keys, launch] : {std::pair{kNewGameKeys, &MainPage::LaunchNewGame},
-                                     std::pair{kLoadGameKeys, &MainPage::LaunchSavedGame}}) {
+  for (const auto& [keys, button] : {std::pair{kNewGameKeys, ControlId::BoutLancerNouveau},
+                                     std::pair{kLoadGameKeys, ControlId::BoutLoad}}) {
     auto* shortcut = new QShortcut(QKeySequence(keys), this);
-    connect(shortcut, &QShortcut::activated, this, launch);
+    connect(shortcut, &QShortcut::activated, this,
+            [this, button = button] { controller_.OnClicked(button); });
   }
-  connect(Lien_txt, &TextLabel::clicked, this, [this] { core::OpenReadMe(platform_, state_); });
 }
 
 void MainPage::Load() {
-  core::LocateInstallation(platform_, state_);
-  if (state_.BadDir) {
-    return;
-  }
-
-  const core::DisplaySelections selections = core::LoadDisplaySettings(platform_, state_);
-  if (selections.resolution_index) {
-    ListChoixResol->setCurrentIndex(*selections.resolution_index);
-  }
-  ModeFenet->SetValue(selections.ModeFenet);
-  ModeCinema->SetValue(selections.ModeCinema);
-  ModeSousT->SetValue(selections.ModeSousT);
-  ListCol->setCurrentIndex(selections.colour_index);
-
-  for (const std::string& item : core::ScanSaveSlots(platform_, state_)) {
-    ListSlot->AppendItem(QString::fromStdString(item));
-  }
-  ListSlot->setCurrentIndex(0);
+  controller_.Load();
 }
 
-void MainPage::LaunchNewGame() {
-  core::LaunchNewGame(platform_, state_, Choices());
+void MainPage::AppendItem(ControlId list, std::string_view text) {
+  Control<DropDownList>(list)->AppendItem(Text(text));
 }
 
-void MainPage::LaunchSavedGame() {
-  core::LaunchSavedGame(platform_, state_, Choices());
+void MainPage::SelectItem(ControlId list, int index) {
+  Control<DropDownList>(list)->setCurrentIndex(index);
 }
 
-void MainPage::HighlightButton(TextLabel* highlighted) {
-  for (TextLabel* button : {BoutLoad, BoutLancerNouveau}) {
-    button->SetTextColour(button == highlighted ? Qt::white : Qt::black);
-  }
+int MainPage::SelectedItem(ControlId list) const {
+  return Control<DropDownList>(list)->currentIndex();
 }
 
-core::LaunchChoices MainPage::Choices() const {
-  return core::LaunchChoices{ModeFenet->Value(), ModeCinema->Value(), ModeSousT->Value(),
-                             ListSlot->currentIndex()};
+int MainPage::CheckValue(ControlId check_box) const {
+  return Control<PictureCheckBox>(check_box)->Value();
+}
+
+void MainPage::SetCheckValue(ControlId check_box, int value) {
+  Control<PictureCheckBox>(check_box)->SetValue(value);
+}
+
+void MainPage::SetTextColour(ControlId label, window::Colour colour) {
+  Control<TextLabel>(label)->SetTextColour(ToQColor(colour));
+}
+
+void MainPage::Focus(ControlId control) {
+  Control(control)->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void MainPage::SetUpWindow() {
+  const window::WindowDescription& description = window::MainPageDescription();
   setObjectName(QStringLiteral("MainPage"));
-  setWindowTitle(QStringLiteral("Zephran Loader+"));
+  setWindowTitle(Text(description.title));
   // A fixed dialog-like frame: close box only, no resizing.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(kClientWidth, kClientHeight);
+  setFixedSize(description.client_width, description.client_height);
   setWindowIcon(WindowIcon());
   // paintEvent covers every pixel, so Qt need not clear the window first.
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -224,17 +180,14 @@ void MainPage::SetUpWindow() {
 }
 
 void MainPage::SetUpStackingAndFocusOrder() {
-  // Lists and check boxes stay above the labels; the caption "Colors :"
-  // reaches under ListCol.
-  for (QWidget* control : std::initializer_list<QWidget*>{ListCol, ModeFenet, ModeCinema, ModeSousT,
-                                                          ListSlot, ListChoixResol}) {
-    control->raise();
+  const window::WindowDescription& description = window::MainPageDescription();
+  for (const ControlId id : description.bottom_to_top) {
+    Control(id)->raise();
   }
-  QWidget::setTabOrder(ListChoixResol, ListSlot);
-  QWidget::setTabOrder(ListSlot, ModeSousT);
-  QWidget::setTabOrder(ModeSousT, ModeCinema);
-  QWidget::setTabOrder(ModeCinema, ModeFenet);
-  QWidget::setTabOrder(ModeFenet, ListCol);
+  const auto& cycle = description.tab_cycle;
+  for (std::size_t i = 0; i + 1 < cycle.size(); ++i) {
+    QWidget::setTabOrder(Control(cycle[i]), Control(cycle[i + 1]));
+  }
 }
 
 void MainPage::ShowCentred() {
@@ -252,18 +205,15 @@ void MainPage::ShowCentred() {
 
 void MainPage::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
-  painter.fillRect(rect(), Qt::black);
+  painter.fillRect(rect(), ToQColor(window::MainPageDescription().background));
   // At its own size, top-left aligned: the picture is narrower than the
   // window and one row taller, so it is neither stretched nor repeated.
   painter.drawPixmap(0, 0, background_);
 }
 
 void MainPage::changeEvent(QEvent* event) {
-  // The first activation is the first show: the player starts on the
-  // windowed-mode box.
-  if (event->type() == QEvent::ActivationChange && isActiveWindow() && !activated_) {
-    activated_ = true;
-    ModeFenet->setFocus(Qt::ActiveWindowFocusReason);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    controller_.OnActivated();
   }
   QWidget::changeEvent(event);
 }
@@ -272,7 +222,7 @@ void MainPage::mouseMoveEvent(QMouseEvent* event) {
   // Moves over a list or check box can bubble up here; only the bare
   // background counts.
   if (childAt(event->position().toPoint()) == nullptr) {
-    emit backgroundMouseMoved();
+    controller_.OnMouseMoved(std::nullopt);
   }
   QWidget::mouseMoveEvent(event);
 }

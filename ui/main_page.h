@@ -1,14 +1,20 @@
 #pragma once
 
+#include <array>
+#include <string_view>
+
+#include <QKeyCombination>
 #include <QPixmap>
 #include <QWidget>
 
-#include "core/launch.h"
 #include "core/launcher_state.h"
 #include "platform/platform.h"
 #include "ui/drop_down_list.h"
 #include "ui/picture_check_box.h"
 #include "ui/text_label.h"
+#include "window/controller.h"
+#include "window/description.h"
+#include "window/view.h"
 
 class QEvent;
 class QMouseEvent;
@@ -16,28 +22,42 @@ class QPaintEvent;
 
 namespace zephran::ui {
 
-// The launcher's one window: a fixed-size picture with fifteen controls at
-// fixed places. The controls keep the names they go by everywhere else in
-// the program (also set as their object names).
-class MainPage : public QWidget {
+// The launcher's one window in Qt: it builds its controls from the window's
+// description, forwards the player's actions to the controller and carries
+// out what the controller asks of the view. The controls keep the names they
+// go by everywhere else in the program (also set as their object names).
+class MainPage : public QWidget, public window::MainPageView {
   Q_OBJECT
 
  public:
   explicit MainPage(platform::Platform& platform, QWidget* parent = nullptr);
 
-  // Start-up, before the window is first shown: finds the game, then shows
-  // its settings and save slots in the controls.
+  // Start-up, before the window is first shown.
   void Load();
 
   // Shows the window with its frame centred on the screen it belongs to.
   void ShowCentred();
 
-  const core::LauncherState& State() const { return state_; }
+  const core::LauncherState& State() const { return controller_.State(); }
 
   // Keyboard chords for the two text buttons.
   static constexpr QKeyCombination kNewGameKeys{Qt::CTRL, Qt::Key_N};
   static constexpr QKeyCombination kLoadGameKeys{Qt::CTRL, Qt::Key_L};
 
+  // The view, for the controller.
+  void AppendItem(window::ControlId list, std::string_view text) override;
+  void SelectItem(window::ControlId list, int index) override;
+  int SelectedItem(window::ControlId list) const override;
+  int CheckValue(window::ControlId check_box) const override;
+  void SetCheckValue(window::ControlId check_box, int value) override;
+  void SetTextColour(window::ControlId label, window::Colour colour) override;
+  void Focus(window::ControlId control) override;
+
+ private:
+  // Built first: the named controls below point into it.
+  const std::array<QWidget*, window::kControlCount> controls_;
+
+ public:
   // The controls, in the order the window holds them.
   DropDownList* const ListCol;
   PictureCheckBox* const ModeFenet;
@@ -55,28 +75,24 @@ class MainPage : public QWidget {
   TextLabel* const TextFenetre;
   TextLabel* const TextResol;
 
- signals:
-  // The mouse moved over a point of the window that lies in no control's box.
-  void backgroundMouseMoved();
-
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
 
  private:
+  std::array<QWidget*, window::kControlCount> BuildControls();
+  QWidget* Control(window::ControlId id) const { return controls_[static_cast<int>(id)]; }
+  template <typename Widget>
+  Widget* Control(window::ControlId id) const {
+    return static_cast<Widget*>(Control(id));
+  }
   void SetUpWindow();
   void SetUpStackingAndFocusOrder();
-  void ConnectHandlers();
-  void HighlightButton(TextLabel* highlighted);
-  void LaunchNewGame();
-  void LaunchSavedGame();
-  core::LaunchChoices Choices() const;
+  void ForwardEvents();
 
-  platform::Platform& platform_;
-  core::LauncherState state_;
   QPixmap background_;
-  bool activated_ = false;
+  window::MainPageController controller_;
 };
 
 }  // namespace zephran::ui

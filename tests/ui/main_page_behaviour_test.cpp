@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include "platform/native_platform.h"
-#include "platform/text_viewer.h"
 #include "tests/ui/recording_platform.h"
 #include "ui/main_page.h"
 
@@ -27,12 +26,9 @@ class MainPageBehaviourTest : public QObject {
   void cleanup();
 
   void startUpShowsTheSettingsAndSlots();
-  void startUpWithoutInstallationKeepsTheDesign();
   void focusStartsOnWindowedMode();
   void buttonsLightUpAsAPair();
   void newGameWritesAndStarts();
-  void loadRefusesAnEmptySlotThenLoadsAChosenOne();
-  void readMeLinkOpensTheViewer();
   void keyboardLaunchesOnlyOnItsChords();
 
  private:
@@ -103,29 +99,11 @@ void MainPageBehaviourTest::startUpShowsTheSettingsAndSlots() {
                                "5 - Dash-", "6 ----------", "7 ----------", "8 ----------"}));
   QCOMPARE(page_->ListSlot->currentIndex(), 0);
 
-  const auto& state = page_->State();
-  QCOMPARE(state.GameDir, folder_->filePath("zp/").toStdString());
-  QCOMPARE(state.ScreenW, std::string("512"));
-  QCOMPARE(state.GameExe, std::string("ZP1.EXE"));
-  QCOMPARE(state.ColorDepth, std::string("32"));
-  QCOMPARE(state.SlotEmpty, zephran::core::kTrue);
-  page_->ListSlot->setCurrentIndex(4);
-  QCOMPARE(state.SlotEmpty, zephran::core::kFalse);
-  page_->ListChoixResol->setCurrentIndex(2);
-  QCOMPARE(state.GameExe, std::string("ZP2.EXE"));
-}
+  QCOMPARE(page_->State().GameDir, folder_->filePath("zp/").toStdString());
 
-void MainPageBehaviourTest::startUpWithoutInstallationKeepsTheDesign() {
-  StartUp();
-
-  QCOMPARE(platform_->messages,
-           std::vector<std::string>{
-               "Bad directory !|Error : this program isn't in the Zephran directory"});
-  QCOMPARE(page_->ListChoixResol->currentIndex(), -1);
-  QCOMPARE(page_->ListCol->currentIndex(), -1);
-  QCOMPARE(page_->ListSlot->count(), 0);
-  QCOMPARE(page_->ModeFenet->Value() + page_->ModeCinema->Value() + page_->ModeSousT->Value(), 0);
-  QCOMPARE(QApplication::focusWidget(), page_->ModeFenet);
+  // A player's pick with the keyboard reaches the list's handler.
+  QTest::keyClick(page_->ListChoixResol, Qt::Key_Down);
+  QCOMPARE(page_->State().GameExe, std::string("ZP2.EXE"));
 }
 
 void MainPageBehaviourTest::focusStartsOnWindowedMode() {
@@ -146,6 +124,7 @@ void MainPageBehaviourTest::buttonsLightUpAsAPair() {
   QCOMPARE(colour(page_->BoutLoad), QColor(Qt::white));
   QCOMPARE(colour(page_->BoutLancerNouveau), QColor(Qt::black));
   QTest::mouseMove(page_.get(), {200, 275});  // the slot list changes nothing
+  QTest::mouseMove(page_.get(), {45, 75});    // nor does a check box
   QCOMPARE(colour(page_->BoutLoad), QColor(Qt::white));
   QTest::mouseMove(page_.get(), {280, 150});  // the bare background
   QCOMPARE(colour(page_->BoutLoad), QColor(Qt::black));
@@ -168,39 +147,6 @@ void MainPageBehaviourTest::newGameWritesAndStarts() {
            QByteArray("[Display]\r\nScreenWidth=320\r\nFullScreen=0\r\nScreenHeight=240\r\n"
                       "VideoWidth=400\r\nVideoHeight=300\r\nCinemaScope=0\r\nBitsPerPixel=16\r\n"
                       "[Audio]\r\nSubtitles=0\r\n"));
-}
-
-void MainPageBehaviourTest::loadRefusesAnEmptySlotThenLoadsAChosenOne() {
-  const QByteArray settings("[Display]\r\nScreenWidth=400\r\n");
-  WriteFile("zephran.ini", settings);
-  WriteFile("savegames/slot8/Last.nam");
-  StartUp();
-
-  QTest::mouseClick(page_->BoutLoad, Qt::LeftButton);
-  QCOMPARE(platform_->messages,
-           std::vector<std::string>{"Caution !|The game you've selected is empty."});
-  QVERIFY(platform_->started.empty());
-  QCOMPARE(ReadFile("zephran.ini"), settings);
-
-  page_->ListSlot->setCurrentIndex(7);
-  QTest::mouseClick(page_->BoutLoad, Qt::LeftButton);
-  QCOMPARE(platform_->started.size(), std::size_t{1});
-  QCOMPARE(QString::fromStdString(platform_->started[0].Text()),
-           folder_->filePath("ZP2.EXE") + " load_game slot_8");
-}
-
-void MainPageBehaviourTest::readMeLinkOpensTheViewer() {
-  WriteFile("zp/zephran.ini");
-  WriteFile("readme.txt", "Read me\n");
-  StartUp();
-
-  QTest::mouseClick(page_->Lien_txt, Qt::LeftButton);
-  QTest::mouseClick(page_->Lien_txt, Qt::LeftButton);
-
-  const zp::CommandLine viewer =
-      zp::TextViewerCommand(folder_->filePath("readme.txt").toStdString());
-  QCOMPARE(platform_->started, (std::vector<zp::CommandLine>{viewer, viewer}));
-  QVERIFY(!platform_->ended);
 }
 
 void MainPageBehaviourTest::keyboardLaunchesOnlyOnItsChords() {

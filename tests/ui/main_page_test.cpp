@@ -73,7 +73,6 @@ class MainPageTest : public QObject {
   void listsAndCheckBoxesLieOverLabels();
   void tabCycle_data();
   void tabCycle();
-  void backgroundMovesExcludeControls();
   void rendering();
 
  private:
@@ -271,19 +270,6 @@ void MainPageTest::tabCycle() {
     visited.append(QApplication::focusWidget()->objectName());
   }
   QCOMPARE(visited, visits);
-}
-
-void MainPageTest::backgroundMovesExcludeControls() {
-  ShowAndActivate();
-  QSignalSpy background(page_.get(), &MainPage::backgroundMouseMoved);
-  QSignalSpy over_load(page_->BoutLoad, &TextLabel::mouseMoved);
-  QTest::mouseMove(page_.get(), {280, 150});
-  QCOMPARE(background.count(), 1);
-  QTest::mouseMove(page_.get(), {120, 290});  // inside "Load :", below its letters
-  QTest::mouseMove(page_.get(), {200, 275});  // the slot list
-  QTest::mouseMove(page_.get(), {45, 75});    // a check box
-  QCOMPARE(over_load.count(), 1);
-  QCOMPARE(background.count(), 1);
 }
 
 void MainPageTest::rendering() {
