@@ -37,9 +37,9 @@ bool WriteAll(const std::filesystem::path& folder) {
     bool written;
   };
   const std::vector<Output> outputs = {
-      {"background.bmp", WriteBytes(folder / "background.bmp", EncodeBmp24(DrawBackground()))},
-      {"check_off.bmp", WriteBytes(folder / "check_off.bmp", EncodeBmp24(DrawCheckOff()))},
-      {"check_on.bmp", WriteBytes(folder / "check_on.bmp", EncodeBmp24(DrawCheckOn()))},
+      {"background.bmp", WriteBmp24(folder / "background.bmp", DrawBackground())},
+      {"check_off.bmp", WriteBmp24(folder / "check_off.bmp", DrawCheckOff())},
+      {"check_on.bmp", WriteBmp24(folder / "check_on.bmp", DrawCheckOn())},
       {"zephran.ico", WriteBytes(folder / "zephran.ico", EncodeIco4({icon_32, icon_16}))},
       {"icon-16.png", WritePng(folder / "icon-16.png", ToCanvas(icon_16, palette))},
       {"icon-32.png", WritePng(folder / "icon-32.png", ToCanvas(icon_32, palette))},

@@ -10,7 +10,6 @@ namespace zephran::tools {
 namespace {
 
 constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
-constexpr std::uint32_t kFileHeaderSize = 14;
 // 96 dots per inch expressed as the pixels per metre the header wants.
 constexpr std::uint32_t kPixelsPerMetre = 3780;
 
@@ -80,31 +79,6 @@ const std::array<std::uint32_t, 16>& WindowsPalette16() {
   return palette;
 }
 
-Bytes EncodeBmp24(const Canvas& picture) {
-  const std::uint32_t stride = RowStride(picture.Width(), 24);
-  const std::uint32_t image_size = stride * static_cast<std::uint32_t>(picture.Height());
-  const std::uint32_t offset = kFileHeaderSize + kBitmapInfoHeaderSize;
-  Bytes out;
-  out.push_back('B');
-  out.push_back('M');
-  Put32(out, offset + image_size);
-  Put32(out, 0);  // reserved
-  Put32(out, offset);
-  PutInfoHeader(out, picture.Width(), picture.Height(), 24, image_size, kPixelsPerMetre);
-  for (int y = picture.Height() - 1; y >= 0; --y) {
-    Bytes row(stride, 0);
-    for (int x = 0; x < picture.Width(); ++x) {
-      const std::uint32_t rgb = picture.PixelHex(x, y);
-      const auto at = static_cast<std::size_t>(x) * 3;
-      row[at] = static_cast<std::uint8_t>(rgb & 0xFF);
-      row[at + 1] = static_cast<std::uint8_t>((rgb >> 8) & 0xFF);
-      row[at + 2] = static_cast<std::uint8_t>((rgb >> 16) & 0xFF);
-    }
-    out.insert(out.end(), row.begin(), row.end());
-  }
-  return out;
-}
-
 Bytes EncodeIco4(const std::vector<IndexedImage>& images) {
   constexpr std::uint32_t kDirectoryHeaderSize = 6;
   constexpr std::uint32_t kDirectoryEntrySize = 16;
@@ -159,14 +133,35 @@ bool WriteText(const std::filesystem::path& file, const std::string& text) {
   return WriteBytes(file, Bytes(text.begin(), text.end()));
 }
 
-bool WritePng(const std::filesystem::path& file, const Canvas& picture) {
-  QImage image(picture.Width(), picture.Height(), QImage::Format_RGB32);
+namespace {
+
+QImage ToQImage(const Canvas& picture, QImage::Format format) {
+  QImage image(picture.Width(), picture.Height(), format);
   for (int y = 0; y < picture.Height(); ++y) {
     for (int x = 0; x < picture.Width(); ++x) {
       image.setPixel(x, y, 0xFF000000U | picture.PixelHex(x, y));
     }
   }
-  return image.save(QString::fromStdU16String(file.u16string()), "PNG");
+  return image;
+}
+
+QString QtPath(const std::filesystem::path& file) {
+  return QString::fromStdU16String(file.u16string());
+}
+
+}  // namespace
+
+bool WriteBmp24(const std::filesystem::path& file, const Canvas& picture) {
+  // Qt writes an image without a palette as an uncompressed, bottom-up,
+  // 24-bit BMP with the image's own resolution.
+  QImage image = ToQImage(picture, QImage::Format_RGB888);
+  image.setDotsPerMeterX(kPixelsPerMetre);
+  image.setDotsPerMeterY(kPixelsPerMetre);
+  return image.save(QtPath(file), "BMP");
+}
+
+bool WritePng(const std::filesystem::path& file, const Canvas& picture) {
+  return ToQImage(picture, QImage::Format_RGB32).save(QtPath(file), "PNG");
 }
 
 }  // namespace zephran::tools

@@ -8,9 +8,9 @@
 
 #include "tools/canvas.h"
 
-// Byte-exact writers for the formats the window loads. BMP and ICO are written by hand:
-// the window needs plain 24-bit BMPs and a 4-bit icon, and Qt's writers choose their own
-// depths and header fields.
+// Writers for the formats the window loads. The ICO is written by hand: the
+// window needs a 4-bit icon with the standard palette, and Qt's writer chooses
+// its own depth. Qt writes the BMPs and PNGs.
 namespace zephran::tools {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -19,7 +19,7 @@ using Bytes = std::vector<std::uint8_t>;
 const std::array<std::uint32_t, 16>& WindowsPalette16();
 
 // Uncompressed, bottom-up, 24 bits per pixel, 96 dots per inch.
-Bytes EncodeBmp24(const Canvas& picture);
+bool WriteBmp24(const std::filesystem::path& file, const Canvas& picture);
 
 // One ICO holding every image in the given order, each 4 bits per pixel with the
 // standard palette and an all-zero (fully opaque) AND mask. Sizes must be 1..256.
