@@ -1,5 +1,6 @@
 #include "ui/assets.h"
 
+#include <QPixmapCache>
 #include <QString>
 #include <QtGlobal>
 
@@ -39,10 +40,17 @@ QString AssetPath(Asset asset) {
 QPixmap LoadAsset(Asset asset) {
   EnsureResources();
   const QString path = AssetPath(asset);
-  QPixmap picture(path);
-  if (picture.isNull()) {
-    qWarning("Missing picture %s", qPrintable(path));
+  // Decoded on first use, once for the whole program: the three check boxes
+  // share their two pictures.
+  QPixmap picture;
+  if (QPixmapCache::find(path, &picture)) {
+    return picture;
   }
+  if (!picture.load(path)) {
+    qWarning("Missing picture %s", qPrintable(path));
+    return picture;
+  }
+  QPixmapCache::insert(path, picture);
   return picture;
 }
 

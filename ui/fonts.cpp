@@ -1,6 +1,8 @@
 #include "ui/fonts.h"
 
+#include <QByteArray>
 #include <QFontDatabase>
+#include <QResource>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -12,16 +14,19 @@ static void InitFontResources() {
 
 namespace zephran::ui {
 
-namespace {
-
-// Registers the carried faces with Qt once, before the first font is made.
-void EnsureCarriedFonts() {
+void LoadCarriedFonts() {
   static const bool loaded = [] {
     InitFontResources();
     for (const char* file :
          {":/fonts/ComicNeue-Bold.otf", ":/fonts/ComicNeue-BoldItalic.otf",
           ":/fonts/LiberationSans-Regular.ttf", ":/fonts/LiberationSans-Bold.ttf"}) {
-      if (QFontDatabase::addApplicationFont(QString::fromLatin1(file)) < 0) {
+      // Stored uncompressed, so the face is read where it lies in the
+      // program instead of being unpacked into a copy.
+      const QResource resource(QString::fromLatin1(file));
+      const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(resource.data()),
+                                                      static_cast<qsizetype>(resource.size()));
+      if (resource.compressionAlgorithm() != QResource::NoCompression ||
+          QFontDatabase::addApplicationFontFromData(data) < 0) {
         qWarning("Cannot load the font %s", file);
       }
     }
@@ -30,10 +35,7 @@ void EnsureCarriedFonts() {
   (void)loaded;
 }
 
-}  // namespace
-
 QFont MakeFont(const window::Font& font) {
-  EnsureCarriedFonts();
   const bool comic = font.face == window::Face::kComic;
   QFont made;
   made.setFamilies({QString::fromLatin1(comic ? kComicFamily : kSansFamily)});

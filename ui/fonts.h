@@ -14,6 +14,12 @@ namespace zephran::ui {
 inline constexpr const char* kComicFamily = "Comic Neue";
 inline constexpr const char* kSansFamily = "Liberation Sans";
 
+// Makes the carried faces known to Qt; once is enough, later calls return at
+// once. Needed before the first text is measured or drawn, not before fonts
+// are made: the window calls it as it first paints, after it is mapped, where
+// the font system's own set-up falls anyway.
+void LoadCarriedFonts();
+
 // A font of the window's description. Sized in pixels, not points, so the
 // absolute layout holds at any screen resolution; high-DPI scaling then
 // scales everything together.

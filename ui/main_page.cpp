@@ -91,7 +91,6 @@ MainPage::MainPage(platform::Platform& platform, QWidget* parent)
       TexteCinema(Control<TextLabel>(ControlId::TexteCinema)),
       TextFenetre(Control<TextLabel>(ControlId::TextFenetre)),
       TextResol(Control<TextLabel>(ControlId::TextResol)),
-      background_(LoadAsset(Asset::kBackground)),
       controller_(platform, *this) {
   SetUpWindow();
   SetUpStackingAndFocusOrder();
@@ -204,11 +203,13 @@ void MainPage::ShowCentred() {
 }
 
 void MainPage::paintEvent(QPaintEvent* /*event*/) {
+  // The window paints before any of its controls.
+  LoadCarriedFonts();
   QPainter painter(this);
   painter.fillRect(rect(), ToQColor(window::MainPageDescription().background));
   // At its own size, top-left aligned: the picture is narrower than the
   // window and one row taller, so it is neither stretched nor repeated.
-  painter.drawPixmap(0, 0, background_);
+  painter.drawPixmap(0, 0, LoadAsset(Asset::kBackground));
 }
 
 void MainPage::changeEvent(QEvent* event) {

@@ -4,7 +4,6 @@
 #include <string_view>
 
 #include <QKeyCombination>
-#include <QPixmap>
 #include <QWidget>
 
 #include "core/launcher_state.h"
@@ -91,7 +90,6 @@ class MainPage : public QWidget, public window::MainPageView {
   void SetUpStackingAndFocusOrder();
   void ForwardEvents();
 
-  QPixmap background_;
   window::MainPageController controller_;
 };
 

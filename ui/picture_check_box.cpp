@@ -25,10 +25,7 @@ QPalette BevelPalette() {
 
 }  // namespace
 
-PictureCheckBox::PictureCheckBox(QWidget* parent)
-    : QAbstractButton(parent),
-      off_picture_(LoadAsset(Asset::kCheckOff)),
-      on_picture_(LoadAsset(Asset::kCheckOn)) {
+PictureCheckBox::PictureCheckBox(QWidget* parent) : QAbstractButton(parent) {
   setCheckable(true);
   setFocusPolicy(Qt::StrongFocus);
 }
@@ -42,7 +39,7 @@ void PictureCheckBox::SetValue(int value) {
 }
 
 QSize PictureCheckBox::sizeHint() const {
-  return off_picture_.size() + QSize(7, 5);
+  return LoadAsset(Asset::kCheckOff).size() + QSize(7, 5);
 }
 
 void PictureCheckBox::paintEvent(QPaintEvent* /*event*/) {
@@ -52,7 +49,7 @@ void PictureCheckBox::paintEvent(QPaintEvent* /*event*/) {
   const QBrush face(Qt::black);
   qDrawWinButton(&painter, rect(), BevelPalette(), sunken, &face);
 
-  const QPixmap& picture = isChecked() ? on_picture_ : off_picture_;
+  const QPixmap picture = LoadAsset(isChecked() ? Asset::kCheckOn : Asset::kCheckOff);
   const QSize picture_size = picture.deviceIndependentSize().toSize();
   // Odd spare pixels go to the right and bottom.
   QRect picture_box(

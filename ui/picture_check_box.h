@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QPixmap>
 
 class QPaintEvent;
 
@@ -25,10 +24,6 @@ class PictureCheckBox : public QAbstractButton {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
-
- private:
-  QPixmap off_picture_;
-  QPixmap on_picture_;
 };
 
 }  // namespace zephran::ui

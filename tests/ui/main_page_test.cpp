@@ -91,6 +91,8 @@ void MainPageTest::ShowAndActivate() {
   // The offscreen platform has no window manager to activate the window.
   QApplication::setActiveWindow(page_.get());
   QTRY_COMPARE(QApplication::activeWindow(), page_.get());
+  // Drawn once: the window makes its faces known as it first paints.
+  page_->repaint();
 }
 
 void MainPageTest::window() {
@@ -185,6 +187,7 @@ void MainPageTest::controls() {
 }
 
 void MainPageTest::textFitsItsBox() {
+  ShowAndActivate();
   // Items the lists show closed, the slot list with its longest fixed item.
   const QStringList slot_items = {"8 ----------"};
   for (DropDownList* list : {page_->ListChoixResol, page_->ListCol, page_->ListSlot}) {
