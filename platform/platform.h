@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/command_line.h"
 
@@ -26,6 +27,19 @@ struct StartResult {
   std::string error;
 };
 
+// One value of a grouped write to a profile file.
+struct ProfileValue {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+struct SaveResult {
+  bool saved = false;
+  // When not saved: why, in a few words that do not repeat the file's name.
+  std::string reason;
+};
+
 // Everything the launcher asks of the operating system. The window owns one
 // implementation and hands it to the logic by reference; tests hand in fakes.
 class Platform {
@@ -46,16 +60,25 @@ class Platform {
   virtual bool WriteProfileString(std::string_view section, std::string_view key,
                                   std::string_view value, const std::string& file) = 0;
 
+  // Sets every value as WriteProfileString would, in order, and the file
+  // gets all of them or none: it is read once, edited in memory and replaced
+  // in one step, beside other programs that write it. Where the system only
+  // writes key by key, the writes stop at the first failure.
+  virtual SaveResult WriteProfileStrings(const std::vector<ProfileValue>& values,
+                                         const std::string& file) = 0;
+
   // The name of the first entry matching `pattern` (wild cards * and ? in its
   // last component) that `mask` admits, or empty text. A path ending with the
   // separator yields "." exactly when that folder exists.
   virtual std::string FirstDirEntry(const std::string& pattern, unsigned mask) = 0;
 
   // Makes a file writable again (clears read-only and the like). A missing
-  // file is not an error.
+  // file is not an error, and a symbolic link is left alone: the reset must
+  // not reach a file outside the installation.
   virtual void SetNormalAttributes(const std::string& file) = 0;
 
-  // Starts a program without waiting for it.
+  // Starts a program without waiting for it. Anything but a regular file
+  // (a folder, a pipe, a device) is refused without being opened.
   virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
 
   // A modal message box with one OK button and no icon; returns when dismissed.

@@ -181,9 +181,18 @@ TEST_F(PosixFaultsTest, AReadOnlyFolderRefusesWithoutRootsPowers) {
   EXPECT_EQ(RunUnprivileged(write), 1);
 }
 
-TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettings) {
-  const std::string leftover = ".zephran.ini.4242-1.tmp";
-  Write(leftover, "[Display]\r\nScreenWidth=512\r\n");
+TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettingsAndGoWhenTheirWriterIs) {
+  // One left by a writer that is gone, one by a writer that still runs (us).
+  const pid_t gone = ::fork();
+  if (gone == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(gone, nullptr, 0);
+  const std::string stale = ".zephran.ini." + std::to_string(gone) + "-1.tmp";
+  const std::string live = ".zephran.ini." + std::to_string(::getpid()) + "-999999.tmp";
+  for (const std::string& leftover : {stale, live}) {
+    Write(leftover, "[Display]\r\nScreenWidth=512\r\n");
+  }
   const std::string file = (root_ / "zephran.ini").string();
 
   EXPECT_EQ(platform_.FirstDirEntry(file, kAttrAny), "");
@@ -192,7 +201,8 @@ TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettings) {
 
   ASSERT_TRUE(platform_.WriteProfileString("Display", "ScreenWidth", "640", file));
   EXPECT_EQ(Read(file), "[Display]\r\nScreenWidth=640\r\n");
-  EXPECT_EQ(Read(root_ / leftover), "[Display]\r\nScreenWidth=512\r\n");
+  EXPECT_FALSE(fs::exists(root_ / stale));
+  EXPECT_EQ(Read(root_ / live), "[Display]\r\nScreenWidth=512\r\n");
 }
 
 // Every state the file passes through while the writer runs from `start`:
