@@ -14,6 +14,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -33,6 +34,7 @@ constexpr int kAttempts = 5;
 // something is stuck, and the player is better told than kept waiting.
 constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockPoll = std::chrono::milliseconds(10);
+constexpr std::time_t kStaleAfterSeconds = 60;
 
 class Descriptor {
  public:
@@ -207,14 +209,19 @@ pid_t WriterOf(std::string_view name, std::string_view prefix) {
 }
 
 // Left by writers that were killed mid-write. A process that still runs (or
-// that we may not signal, EPERM) keeps its file.
+// that we may not signal, EPERM) keeps its file, and so does a recent one: in
+// a folder shared over the network, its writer may be running on another
+// machine, where a write takes milliseconds, not a minute.
 void RemoveStaleTemporaries(const fs::path& target) {
   const std::string prefix = TemporaryPrefix(target);
+  const std::time_t settled = std::time(nullptr) - kStaleAfterSeconds;
   std::error_code error;
   for (fs::directory_iterator it(FolderOf(target), error); !error && it != fs::directory_iterator();
        it.increment(error)) {
     const pid_t writer = WriterOf(it->path().filename().string(), prefix);
-    if (writer != 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+    struct stat status {};
+    if (writer != 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH &&
+        ::lstat(it->path().c_str(), &status) == 0 && status.st_mtime < settled) {
       ::unlink(it->path().c_str());
     }
   }

@@ -190,7 +190,8 @@ TEST_F(PosixFaultsTest, AReadOnlyFolderRefusesWithoutRootsPowers) {
 }
 
 TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettingsAndGoWhenTheirWriterIs) {
-  // One left by a writer that is gone, one by a writer that still runs (us).
+  // Left by a writer that is gone, by one that still runs (us), and a moment
+  // ago by one that is not running here.
   const pid_t gone = ::fork();
   if (gone == 0) {
     ::_exit(0);
@@ -198,8 +199,12 @@ TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettingsAndGoWh
   ::waitpid(gone, nullptr, 0);
   const std::string stale = ".zephran.ini." + std::to_string(gone) + "-1.tmp";
   const std::string live = ".zephran.ini." + std::to_string(::getpid()) + "-999999.tmp";
-  for (const std::string& leftover : {stale, live}) {
+  const std::string recent = ".zephran.ini." + std::to_string(gone) + "-2.tmp";
+  for (const std::string& leftover : {stale, live, recent}) {
     Write(leftover, "[Display]\r\nScreenWidth=512\r\n");
+    if (leftover != recent) {
+      fs::last_write_time(root_ / leftover, fs::file_time_type::clock::now() - 2min);
+    }
   }
   const std::string file = (root_ / "zephran.ini").string();
 
@@ -210,7 +215,8 @@ TEST_F(PosixFaultsTest, LeftoverTemporaryFilesAreNeverTakenForTheSettingsAndGoWh
   ASSERT_TRUE(platform_.WriteProfileString("Display", "ScreenWidth", "640", file));
   EXPECT_EQ(Read(file), "[Display]\r\nScreenWidth=640\r\n");
   EXPECT_FALSE(fs::exists(root_ / stale));
-  EXPECT_EQ(Read(root_ / live), "[Display]\r\nScreenWidth=512\r\n");
+  EXPECT_TRUE(fs::exists(root_ / live));
+  EXPECT_TRUE(fs::exists(root_ / recent)) << "its writer may run on another machine";
 }
 
 // The eight values of a launch, as the window hands them over.
