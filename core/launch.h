@@ -33,7 +33,8 @@ LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
 LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
                               const LaunchChoices& choices);
 
-// The game's settings file: the one found at start-up.
+// The game's settings file: the one the locator found, or, before it has
+// run, the installation folder followed by "zephran.ini".
 std::string SettingsPath(const LauncherState& state);
 
 // Writes the eight display and audio options into the game's settings file,

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -434,8 +435,10 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
   }
   const std::optional<std::string> current = ReadAll(file.Get(), kLargestEditableFile);
   if (!current) {
+    // More bytes than measured: it grew meanwhile. Else a read error.
+    const int error = errno;
     return StillAsRead(target, file.Get(), read)
-               ? std::optional(Failed(Because("cannot read it", errno)))
+               ? std::optional(Failed(Because("cannot read it", error)))
                : std::nullopt;
   }
   const std::optional<std::string> updated = edit(*current);
