@@ -17,6 +17,12 @@ inline constexpr unsigned kAttrSystem = 4;
 inline constexpr unsigned kAttrDirectory = 16;
 inline constexpr unsigned kAttrAny = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory;
 
+// Profile files larger than this are neither read nor rewritten: a real
+// settings file is a few hundred bytes, and 1 MiB reads in about a
+// millisecond without straining memory, while a stray huge (or sparse) file
+// would freeze the window. Such a file reads as missing and a write to it fails.
+inline constexpr std::size_t kLargestProfileFile = std::size_t{1} << 20;
+
 // How a started program's window first appears. Only a hint where the
 // system has no such notion.
 enum class WindowStyle { Normal = 1, MinimizedWithFocus = 2 };

@@ -11,11 +11,8 @@
 
 namespace zephran::platform {
 
-// The largest file read or rewritten here. A real settings file is a few
-// hundred bytes; 1 MiB is read in about a millisecond and cannot strain
-// memory, while a stray huge (or sparse) file is left alone instead of
-// freezing the window.
-inline constexpr std::size_t kLargestEditableFile = std::size_t{1} << 20;
+// The largest file read or rewritten here.
+inline constexpr std::size_t kLargestEditableFile = kLargestProfileFile;
 
 // The bytes of a regular file of at most kLargestEditableFile bytes; nullopt
 // for anything else. Never blocks on a pipe or a device.

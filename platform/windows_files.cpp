@@ -58,6 +58,14 @@ std::string ToText(std::string_view text) {
   return std::string(text);
 }
 
+// Neither read nor rewritten: the profile functions would read it whole.
+bool TooLarge(const std::string& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) != FALSE &&
+         ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) >
+             kLargestProfileFile;
+}
+
 // The system's own words for an error code, without the line break it ends
 // them with.
 std::string SystemMessage(DWORD error) {
@@ -89,6 +97,9 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
   if (capacity == 0) {
     return {};
   }
+  if (TooLarge(file)) {
+    return default_text.substr(0, capacity - 1);
+  }
   // A small buffer first, since callers ask for generous capacities. A value
   // that comes near the buffer's end may have been cut (to size - 1, or one
   // less where a closing quote was cut too), so it is asked for again with a
@@ -114,6 +125,9 @@ bool NativePlatform::WriteProfileString(std::string_view section, std::string_vi
 
 SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& values,
                                                const std::string& file) {
+  if (TooLarge(file)) {
+    return SaveResult{false, "it is larger than 1 MiB, too large for a settings file"};
+  }
   // The system's profile functions write key by key; stopping at the first
   // failure at least keeps the later keys from landing without it.
   for (const ProfileValue& entry : values) {

@@ -198,6 +198,12 @@ TEST_F(WindowsPlatformTest, GroupedWritesSetEveryValueOrSayWhyNot) {
   EXPECT_FALSE(refused.reason.empty() || refused.reason.ends_with('\n') ||
                refused.reason.ends_with('.'))
       << refused.reason;
+
+  // Too large to be a settings file: not read, not written.
+  const std::string huge = Path("huge.ini");
+  WriteBytes(huge, "[Display]\r\nScreenWidth=640\r\n" + std::string(kLargestProfileFile, ';'));
+  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "none", 255, huge), "none");
+  EXPECT_FALSE(platform_.WriteProfileStrings(values, huge).saved);
 }
 
 TEST_F(WindowsPlatformTest, ProgramFolderHoldsTheTestProgram) {
