@@ -1,12 +1,12 @@
 #include "core/launch.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/display_modes.h"
 #include "core/game_layout.h"
 #include "core/numbers.h"
-#include "core/settings_file.h"
 
 namespace zephran::core {
 
@@ -47,7 +47,14 @@ bool ResolutionChosen(platform::Platform& platform, const LauncherState& state) 
 
 LaunchOutcome StartGame(platform::Platform& platform, const LauncherState& state,
                         const LaunchChoices& choices, std::vector<std::string> arguments) {
-  WriteOptions(platform, state, choices);
+  const platform::SaveResult saved = WriteOptions(platform, state, choices);
+  if (!saved.saved) {
+    // The game would run on settings the player did not choose.
+    platform.ShowMessage(
+        "The settings could not be saved to " + SettingsPath(state) + ": " + saved.reason,
+        "The game was not started");
+    return LaunchOutcome::SaveFailed;
+  }
 
   platform.PumpEvents();
   const platform::CommandLine command{state.GameDir + state.GameExe, std::move(arguments)};
@@ -64,8 +71,9 @@ LaunchOutcome StartGame(platform::Platform& platform, const LauncherState& state
   return LaunchOutcome::Started;
 }
 
-void WriteVideoSize(platform::Platform& platform, const LauncherState& state, bool windowed,
-                    const std::string& ini) {
+// The video size, by the same four comparisons of the screen width.
+void AddVideoSize(std::vector<platform::ProfileValue>& values, const LauncherState& state,
+                  bool windowed) {
   const std::optional<double> width = ParseNumber(state.ScreenW);
   for (const DisplayMode& mode : DisplayModeTable) {
     if (width != ParseNumber(mode.ScreenW)) {
@@ -74,10 +82,8 @@ void WriteVideoSize(platform::Platform& platform, const LauncherState& state, bo
     // A window is drawn one size larger than the game's own resolution.
     const std::string video_w(windowed ? mode.VideoW : std::string_view(state.ScreenW));
     const std::string video_h(windowed ? mode.VideoH : std::string_view(state.ScreenH));
-    platform.PumpEvents();
-    EcrireINI(platform, "Display", "VideoWidth", video_w, ini);
-    platform.PumpEvents();
-    EcrireINI(platform, "Display", "VideoHeight", video_h, ini);
+    values.push_back({"Display", "VideoWidth", video_w});
+    values.push_back({"Display", "VideoHeight", video_h});
   }
 }
 
@@ -87,24 +93,27 @@ const char* OnOff(int check_box_value) {
 
 }  // namespace
 
-void WriteOptions(platform::Platform& platform, const LauncherState& state,
-                  const LaunchChoices& choices) {
-  const std::string ini = state.GameDir + kSettingsFile;
-  const bool windowed = choices.ModeFenet == 1;
+std::string SettingsPath(const LauncherState& state) {
+  return state.SettingsFile.empty() ? state.GameDir + kSettingsFile : state.SettingsFile;
+}
 
+platform::SaveResult WriteOptions(platform::Platform& platform, const LauncherState& state,
+                                  const LaunchChoices& choices) {
+  const bool windowed = choices.ModeFenet == 1;
+  std::vector<platform::ProfileValue> values{
+      {"Display", "ScreenWidth", state.ScreenW},
+      {"Display", "ScreenHeight", state.ScreenH},
+      {"Display", "FullScreen", windowed ? "0" : "1"},
+  };
+  AddVideoSize(values, state, windowed);
+  values.push_back({"Display", "CinemaScope", OnOff(choices.ModeCinema)});
+  values.push_back({"Audio", "Subtitles", OnOff(choices.ModeSousT)});
+  values.push_back({"Display", "BitsPerPixel", state.ColorDepth});
+
+  // One write: a game started on half of the player's choices would be worse
+  // than one not started at all.
   platform.PumpEvents();
-  EcrireINI(platform, "Display", "ScreenWidth", state.ScreenW, ini);
-  platform.PumpEvents();
-  EcrireINI(platform, "Display", "ScreenHeight", state.ScreenH, ini);
-  platform.PumpEvents();
-  EcrireINI(platform, "Display", "FullScreen", windowed ? "0" : "1", ini);
-  WriteVideoSize(platform, state, windowed, ini);
-  platform.PumpEvents();
-  EcrireINI(platform, "Display", "CinemaScope", OnOff(choices.ModeCinema), ini);
-  platform.PumpEvents();
-  EcrireINI(platform, "Audio", "Subtitles", OnOff(choices.ModeSousT), ini);
-  platform.PumpEvents();
-  EcrireINI(platform, "Display", "BitsPerPixel", state.ColorDepth, ini);
+  return platform.WriteProfileStrings(values, SettingsPath(state));
 }
 
 LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,

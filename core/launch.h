@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "core/launcher_state.h"
 #include "platform/platform.h"
 
@@ -18,6 +20,7 @@ struct LaunchChoices {
 enum class LaunchOutcome {
   Ignored,      // another launch is already under way
   Refused,      // a check failed; the player was told, nothing was written
+  SaveFailed,   // the settings could not be saved; the player was told, nothing was started
   StartFailed,  // settings written, but the game could not be started; the player was told
   Started,      // the game runs and the launcher has been ended
 };
@@ -30,9 +33,13 @@ LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
 LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
                               const LaunchChoices& choices);
 
+// The game's settings file: the one the locator found, or, before it has
+// run, the installation folder followed by "zephran.ini".
+std::string SettingsPath(const LauncherState& state);
+
 // Writes the eight display and audio options into the game's settings file,
-// letting window events through before each write.
-void WriteOptions(platform::Platform& platform, const LauncherState& state,
-                  const LaunchChoices& choices);
+// all of them or none, after letting window events through.
+platform::SaveResult WriteOptions(platform::Platform& platform, const LauncherState& state,
+                                  const LaunchChoices& choices);
 
 }  // namespace zephran::core

@@ -22,6 +22,10 @@ struct LauncherState {
   // Installation folder, ending with the separator: holds zephran.ini and the
   // game executables.
   std::string GameDir;
+  // The settings file found at start-up, named as the folder spells it. The
+  // attribute reset and a launch's write name this one file, so that
+  // "zephran.ini" and "ZEPHRAN.INI" side by side cannot split them.
+  std::string SettingsFile;
   // Chosen resolution and its executable; all three empty until one is chosen.
   std::string ScreenW;
   std::string ScreenH;

@@ -1,23 +1,34 @@
 #include "core/locator.h"
 
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "core/game_layout.h"
-#include "core/settings_file.h"
 
 namespace zephran::core {
 
 namespace {
 
+// The settings file's name as `folder` spells it, or empty text when there is
+// none: the probe of FileExists, keeping the name it finds.
+std::string SettingsName(platform::Platform& platform, const std::string& folder) {
+  return platform.FirstDirEntry(folder + kSettingsFile, platform::kAttrAny);
+}
+
+struct Installation {
+  std::string folder;
+  std::string settings_name;
+};
+
 // The installation is wherever the settings file is: beside the launcher
 // first, else in its "zp" sub-folder.
-std::optional<std::string> FindGameDir(platform::Platform& platform, const std::string& own_dir) {
-  if (FileExists(platform, own_dir + kSettingsFile)) {
-    return own_dir;
-  }
-  const std::string sub_dir = own_dir + GameSubFolder();
-  if (FileExists(platform, sub_dir + kSettingsFile)) {
-    return sub_dir;
+std::optional<Installation> FindInstallation(platform::Platform& platform,
+                                             const std::string& own_dir) {
+  for (const std::string& folder : {own_dir, own_dir + GameSubFolder()}) {
+    if (std::string name = SettingsName(platform, folder); !name.empty()) {
+      return Installation{folder, std::move(name)};
+    }
   }
   return std::nullopt;
 }
@@ -28,17 +39,18 @@ void LocateInstallation(platform::Platform& platform, LauncherState& state) {
   state.GameDir = WithSeparator(platform.ProgramFolder());
   state.OwnDir = WithSeparator(platform.ProgramFolder());
 
-  const std::optional<std::string> game_dir = FindGameDir(platform, state.GameDir);
-  if (!game_dir) {
+  const std::optional<Installation> found = FindInstallation(platform, state.GameDir);
+  if (!found) {
     platform.ShowMessage("Error : this program isn't in the Zephran directory", "Bad directory !");
     state.BadDir = kTrue;
     return;
   }
-  state.GameDir = *game_dir;
+  state.GameDir = found->folder;
+  state.SettingsFile = found->folder + found->settings_name;
 
   // Settings copied from a CD arrive read-only; the launch must be able to
   // write them.
-  platform.SetNormalAttributes(state.GameDir + kSettingsFileUpper);
+  platform.SetNormalAttributes(state.SettingsFile);
 }
 
 }  // namespace zephran::core

@@ -14,6 +14,8 @@ class NativePlatform : public Platform {
                                 const std::string& file) override;
   bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                           const std::string& file) override;
+  SaveResult WriteProfileStrings(const std::vector<ProfileValue>& values,
+                                 const std::string& file) override;
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
   void SetNormalAttributes(const std::string& file) override;
   StartResult StartProgram(const CommandLine& command, WindowStyle style) override;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/command_line.h"
 
@@ -16,6 +17,12 @@ inline constexpr unsigned kAttrSystem = 4;
 inline constexpr unsigned kAttrDirectory = 16;
 inline constexpr unsigned kAttrAny = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrDirectory;
 
+// Profile files larger than this are neither read nor rewritten: a real
+// settings file is a few hundred bytes, and 1 MiB reads in about a
+// millisecond without straining memory, while a stray huge (or sparse) file
+// would freeze the window. Such a file reads as missing and a write to it fails.
+inline constexpr std::size_t kLargestProfileFile = std::size_t{1} << 20;
+
 // How a started program's window first appears. Only a hint where the
 // system has no such notion.
 enum class WindowStyle { Normal = 1, MinimizedWithFocus = 2 };
@@ -24,6 +31,19 @@ struct StartResult {
   bool started = false;
   // When not started: why, in words that name the program.
   std::string error;
+};
+
+// One value of a grouped write to a profile file.
+struct ProfileValue {
+  std::string section;
+  std::string key;
+  std::string value;
+};
+
+struct SaveResult {
+  bool saved = false;
+  // When not saved: why, in a few words that do not repeat the file's name.
+  std::string reason;
 };
 
 // Everything the launcher asks of the operating system. The window owns one
@@ -46,16 +66,25 @@ class Platform {
   virtual bool WriteProfileString(std::string_view section, std::string_view key,
                                   std::string_view value, const std::string& file) = 0;
 
+  // Sets every value as WriteProfileString would, in order, and the file
+  // gets all of them or none: it is read once, edited in memory and replaced
+  // in one step, beside other programs that write it. Where the system only
+  // writes key by key, the writes stop at the first failure.
+  virtual SaveResult WriteProfileStrings(const std::vector<ProfileValue>& values,
+                                         const std::string& file) = 0;
+
   // The name of the first entry matching `pattern` (wild cards * and ? in its
   // last component) that `mask` admits, or empty text. A path ending with the
   // separator yields "." exactly when that folder exists.
   virtual std::string FirstDirEntry(const std::string& pattern, unsigned mask) = 0;
 
   // Makes a file writable again (clears read-only and the like). A missing
-  // file is not an error.
+  // file is not an error, and a symbolic link is left alone: the reset must
+  // not reach a file outside the installation.
   virtual void SetNormalAttributes(const std::string& file) = 0;
 
-  // Starts a program without waiting for it.
+  // Starts a program without waiting for it. Anything but a regular file
+  // (a folder, a pipe, a device) is refused without being opened.
   virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
 
   // A modal message box with one OK button and no icon; returns when dismissed.

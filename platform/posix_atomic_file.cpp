@@ -2,14 +2,24 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/xattr.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
-#include <optional>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
 #include <string>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 namespace zephran::platform {
 
@@ -19,6 +29,45 @@ namespace {
 
 // The limit Linux itself puts on chains of links.
 constexpr int kMaxLinkDepth = 40;
+// How often the file may change under us before we give up.
+constexpr int kAttempts = 5;
+// Another launcher holds the lock for a few milliseconds; much longer means
+// something is stuck, and the player is better told than kept waiting.
+constexpr auto kLockWait = std::chrono::seconds(2);
+constexpr auto kLockPoll = std::chrono::milliseconds(10);
+constexpr std::time_t kStaleAfterSeconds = 60;
+
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() { Close(); }
+
+  int Get() const { return descriptor_; }
+  bool Valid() const { return descriptor_ >= 0; }
+  // False when the close reports an error (possible for delayed writes).
+  bool Close() {
+    const int descriptor = descriptor_;
+    descriptor_ = -1;
+    return descriptor < 0 || ::close(descriptor) == 0;
+  }
+
+ private:
+  int descriptor_ = -1;
+};
+
+SaveResult Saved() {
+  return SaveResult{true, {}};
+}
+
+SaveResult Failed(std::string reason) {
+  return SaveResult{false, std::move(reason)};
+}
+
+std::string Because(std::string_view what, int error) {
+  return std::string(what) + " (" + std::strerror(error) + ")";
+}
 
 // Where a write to `path` really lands: replacing a link by a plain file
 // would cut it off from the file it is meant to share.
@@ -41,13 +90,79 @@ fs::path FolderOf(const fs::path& file) {
   return file.has_parent_path() ? file.parent_path() : fs::path(".");
 }
 
-// Windows callers expect a read-only file to refuse writes, and root (who
-// runs the tests and many containers) can write anything, so the owner's
-// write bit decides. Without root, the file must also be writable by us:
-// replacing it through the folder would otherwise bypass its permissions.
-bool MayReplace(const fs::path& target, const struct stat& existing) {
-  return S_ISREG(existing.st_mode) && (existing.st_mode & S_IWUSR) != 0 &&
-         ::access(target.c_str(), W_OK) == 0;
+// Reads from the start up to end of file; nullopt on an error or when there
+// is more than `limit` (the file grew since it was measured).
+std::optional<std::string> ReadAll(int descriptor, std::size_t limit) {
+  std::string bytes;
+  std::vector<char> block(64 * 1024);
+  for (off_t offset = 0;;) {
+    const ssize_t got = ::pread(descriptor, block.data(), block.size(), offset);
+    if (got < 0 && errno == EINTR) {
+      continue;
+    }
+    if (got < 0) {
+      return std::nullopt;
+    }
+    if (got == 0) {
+      return bytes;
+    }
+    bytes.append(block.data(), static_cast<std::size_t>(got));
+    offset += got;
+    if (bytes.size() > limit) {
+      return std::nullopt;
+    }
+  }
+}
+
+bool HasHoles(int descriptor, const struct stat& status) {
+#ifdef SEEK_HOLE
+  const off_t hole = ::lseek(descriptor, 0, SEEK_HOLE);
+  return hole >= 0 && hole < status.st_size;
+#else
+  return status.st_blocks * 512 < status.st_size;
+#endif
+}
+
+// Every other writer of the file takes the same lock; a file system without
+// locks leaves the checks before the rename as the only guard.
+bool Lock(int descriptor) {
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+      return true;
+    }
+    if (errno == EINTR) {
+      continue;
+    }
+    if (errno != EWOULDBLOCK) {
+      return true;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(kLockPoll);
+  }
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool SameContents(const struct stat& a, const struct stat& b) {
+  return SameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Still the file we read, under its name, unchanged.
+bool StillAsRead(const fs::path& target, int descriptor, const struct stat& read) {
+  struct stat named {};
+  struct stat open {};
+  return ::lstat(target.c_str(), &named) == 0 && ::fstat(descriptor, &open) == 0 &&
+         SameFile(named, read) && SameContents(open, read);
+}
+
+std::string TemporaryPrefix(const fs::path& target) {
+  return "." + target.filename().string() + ".";
 }
 
 struct TemporaryFile {
@@ -56,11 +171,12 @@ struct TemporaryFile {
 };
 
 // A hidden file beside the target, so that the final rename stays within one
-// file system. It is created with 0666 so that a new file ends up with the
-// modes the user's umask asks for.
+// file system, named after our process so that a later writer can tell when
+// it was left by one that died. Created with 0666 so that a new file ends up
+// with the modes the user's umask asks for.
 std::optional<TemporaryFile> CreateTemporary(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
-  const std::string stem = "." + target.filename().string() + "." + std::to_string(::getpid());
+  const std::string stem = TemporaryPrefix(target) + std::to_string(::getpid());
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path candidate = FolderOf(target) / (stem + "-" + std::to_string(++counter) + ".tmp");
     const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -71,7 +187,45 @@ std::optional<TemporaryFile> CreateTemporary(const fs::path& target) {
       return std::nullopt;
     }
   }
+  errno = EEXIST;
   return std::nullopt;
+}
+
+// The process id in ".<file>.<pid>-<n>.tmp", or 0 for any other name.
+pid_t WriterOf(std::string_view name, std::string_view prefix) {
+  if (!name.starts_with(prefix) || !name.ends_with(".tmp")) {
+    return 0;
+  }
+  name.remove_prefix(prefix.size());
+  name.remove_suffix(4);
+  const std::size_t dash = name.find('-');
+  if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size() ||
+      name.find_first_not_of("0123456789-") != std::string_view::npos ||
+      name.find('-', dash + 1) != std::string_view::npos) {
+    return 0;
+  }
+  long pid = 0;
+  const auto [end, error] = std::from_chars(name.data(), name.data() + dash, pid);
+  return error == std::errc() && end == name.data() + dash && pid > 0 ? static_cast<pid_t>(pid) : 0;
+}
+
+// Left by writers that were killed mid-write. A process that still runs (or
+// that we may not signal, EPERM) keeps its file, and so does a recent one: in
+// a folder shared over the network, its writer may be running on another
+// machine, where a write takes milliseconds, not a minute.
+void RemoveStaleTemporaries(const fs::path& target) {
+  const std::string prefix = TemporaryPrefix(target);
+  const std::time_t settled = std::time(nullptr) - kStaleAfterSeconds;
+  std::error_code error;
+  for (fs::directory_iterator it(FolderOf(target), error); !error && it != fs::directory_iterator();
+       it.increment(error)) {
+    const pid_t writer = WriterOf(it->path().filename().string(), prefix);
+    struct stat status {};
+    if (writer != 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH &&
+        ::lstat(it->path().c_str(), &status) == 0 && status.st_mtime < settled) {
+      ::unlink(it->path().c_str());
+    }
+  }
 }
 
 // A write past the file size limit (RLIMIT_FSIZE, a full disk as far as we
@@ -108,61 +262,242 @@ bool WriteAll(int descriptor, std::string_view bytes) {
   return true;
 }
 
-bool CopyOwnershipAndModes(int descriptor, const struct stat& existing) {
-  // Only root may give a file away; anyone else keeps the file as their own.
-  if (::fchown(descriptor, existing.st_uid, existing.st_gid) != 0) {
-    // Not an error: the modes below still apply.
+// ACLs are the system.posix_acl_* attributes, so they come along here. The
+// security namespace belongs to the system's policy, which labels a new file
+// itself and may refuse us the old label.
+std::optional<std::string> CopyExtendedAttributes(int from, int to) {
+#ifdef __linux__
+  const ssize_t size = ::flistxattr(from, nullptr, 0);
+  if (size <= 0) {
+    return std::nullopt;
   }
-  // After the chown, since a chown may clear the set-id bits.
-  return ::fchmod(descriptor, existing.st_mode & 07777) == 0;
+  std::vector<char> names(static_cast<std::size_t>(size));
+  const ssize_t listed = ::flistxattr(from, names.data(), names.size());
+  for (std::size_t at = 0; listed > 0 && at < static_cast<std::size_t>(listed);) {
+    const std::string name(names.data() + at);
+    at += name.size() + 1;
+    const ssize_t length = ::fgetxattr(from, name.c_str(), nullptr, 0);
+    std::vector<char> value(length > 0 ? static_cast<std::size_t>(length) : 0);
+    const bool copied = length >= 0 &&
+                        ::fgetxattr(from, name.c_str(), value.data(), value.size()) == length &&
+                        ::fsetxattr(to, name.c_str(), value.data(), value.size(), 0) == 0;
+    if (!copied && !name.starts_with("security.")) {
+      return Because("cannot keep its extended attribute " + name, errno);
+    }
+  }
+#else
+  (void)from;
+  (void)to;
+#endif
+  return std::nullopt;
+}
+
+// Who may use the file must not change behind the player's back: the group
+// (and its members' access) is kept or nothing is written. Only root may give
+// the file its owner back; anyone else becomes the owner of the new copy.
+std::optional<std::string> KeepWhatTheFileCarries(int original, int copy,
+                                                  const struct stat& existing) {
+  if (::fchown(copy, existing.st_uid, existing.st_gid) != 0 &&
+      ::fchown(copy, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+    return Because("cannot keep its group", errno);
+  }
+  if (std::optional<std::string> failed = CopyExtendedAttributes(original, copy)) {
+    return failed;
+  }
+  // Last: a chown may clear the set-id bits, and the modes set the ACL mask.
+  if (::fchmod(copy, existing.st_mode & 07777) != 0) {
+    return Because("cannot keep its permissions", errno);
+  }
+  return std::nullopt;
 }
 
 // Makes the rename itself durable; a failure here cannot be undone anymore
 // and the new contents are already in place, so it is not reported.
 void SyncFolder(const fs::path& folder) {
-  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (descriptor < 0) {
-    return;
+  const Descriptor descriptor(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (descriptor.Valid()) {
+    ::fsync(descriptor.Get());
   }
-  ::fsync(descriptor);
-  ::close(descriptor);
+}
+
+// The new bytes in a temporary file that has reached the disk, carrying what
+// the original carries; its path, or why not.
+struct Prepared {
+  std::optional<fs::path> path;
+  std::string reason;
+};
+
+Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int original,
+                     const struct stat* existing) {
+  const std::optional<TemporaryFile> temporary = CreateTemporary(target);
+  if (!temporary) {
+    return {std::nullopt, Because("cannot create a file beside it", errno)};
+  }
+  Descriptor copy(temporary->descriptor);
+  std::string reason;
+  if (!WriteAll(copy.Get(), bytes)) {
+    reason = Because("cannot write", errno);
+  } else if (existing != nullptr) {
+    reason = KeepWhatTheFileCarries(original, copy.Get(), *existing).value_or("");
+  }
+  if (reason.empty() && ::fsync(copy.Get()) != 0) {
+    reason = Because("cannot write", errno);
+  }
+  if (!copy.Close() && reason.empty()) {
+    reason = Because("cannot write", errno);
+  }
+  if (!reason.empty()) {
+    ::unlink(temporary->path.c_str());
+    return {std::nullopt, reason};
+  }
+  return {temporary->path, {}};
+}
+
+// nullopt: someone created the file meanwhile; edit theirs.
+std::optional<SaveResult> CreateFile(const fs::path& target, const FileEdit& edit) {
+  const std::optional<std::string> bytes = edit(std::string());
+  if (!bytes) {
+    return Failed("the new values cannot be written into it");
+  }
+  const Prepared copy = PrepareCopy(target, *bytes, -1, nullptr);
+  if (!copy.path) {
+    return Failed(copy.reason);
+  }
+  // link() never replaces an existing file; file systems without hard links
+  // fall back to rename().
+  const bool linked = ::link(copy.path->c_str(), target.c_str()) == 0;
+  const int link_error = errno;
+  if (!linked && link_error == EEXIST) {
+    ::unlink(copy.path->c_str());
+    return std::nullopt;
+  }
+  if (linked) {
+    ::unlink(copy.path->c_str());
+  } else if (::rename(copy.path->c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(copy.path->c_str());
+    return Failed(Because("cannot create it", error));
+  }
+  SyncFolder(FolderOf(target));
+  return Saved();
+}
+
+std::optional<std::string> Refusal(const struct stat& status) {
+  if (S_ISDIR(status.st_mode)) {
+    return "it is a folder";
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return "it is not a regular file";
+  }
+  if ((status.st_mode & S_IWUSR) == 0) {
+    return "it is read-only";
+  }
+  if (status.st_nlink > 1) {
+    return "it has several names (hard links), which saving would separate";
+  }
+  if (static_cast<std::uintmax_t>(status.st_size) > kLargestEditableFile) {
+    return "it is larger than 1 MiB, too large for a settings file";
+  }
+  return std::nullopt;
+}
+
+// One read-edit-replace; nullopt when the file changed under us.
+std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) {
+  struct stat named {};
+  if (::lstat(target.c_str(), &named) != 0) {
+    return errno == ENOENT ? CreateFile(target, edit) : Failed(Because("cannot look at it", errno));
+  }
+  if (std::optional<std::string> refused = Refusal(named)) {
+    return Failed(*refused);
+  }
+  // Not blocking: the file may have become a pipe since the lstat.
+  const Descriptor file(::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.Valid()) {
+    return errno == ENOENT || errno == ELOOP
+               ? std::nullopt
+               : std::optional(Failed(Because("cannot open it", errno)));
+  }
+  if (!Lock(file.Get())) {
+    return Failed("another program keeps it locked");
+  }
+  struct stat read {};
+  if (::fstat(file.Get(), &read) != 0) {
+    return Failed(Because("cannot look at it", errno));
+  }
+  if (!SameFile(read, named) || !StillAsRead(target, file.Get(), read)) {
+    return std::nullopt;  // replaced while we waited for the lock
+  }
+  if (std::optional<std::string> refused = Refusal(read)) {
+    return Failed(*refused);
+  }
+  if (HasHoles(file.Get(), read)) {
+    return Failed("it is a sparse file, which rewriting would fill");
+  }
+  const std::optional<std::string> current = ReadAll(file.Get(), kLargestEditableFile);
+  if (!current) {
+    // More bytes than measured: it grew meanwhile. Else a read error.
+    const int error = errno;
+    return StillAsRead(target, file.Get(), read)
+               ? std::optional(Failed(Because("cannot read it", error)))
+               : std::nullopt;
+  }
+  const std::optional<std::string> updated = edit(*current);
+  if (!updated) {
+    return Failed("the new values cannot be written into it");
+  }
+  if (*updated == *current) {
+    return Saved();
+  }
+  const Prepared copy = PrepareCopy(target, *updated, file.Get(), &read);
+  if (!copy.path) {
+    return Failed(copy.reason);
+  }
+  if (!StillAsRead(target, file.Get(), read)) {
+    ::unlink(copy.path->c_str());
+    return std::nullopt;
+  }
+  if (::rename(copy.path->c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(copy.path->c_str());
+    return Failed(Because("cannot replace it", error));
+  }
+  SyncFolder(FolderOf(target));
+  return Saved();  // the lock goes with the descriptor, after the rename
 }
 
 }  // namespace
 
-bool ReplaceFileContents(const fs::path& requested, std::string_view bytes) {
+std::optional<std::string> ReadSmallFile(const fs::path& path) {
+  const Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  if (!file.Valid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      static_cast<std::uintmax_t>(status.st_size) > kLargestEditableFile) {
+    return std::nullopt;
+  }
+  return ReadAll(file.Get(), kLargestEditableFile);
+}
+
+SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
   const std::optional<fs::path> target = FollowLinks(requested);
   if (!target) {
-    return false;
+    return Failed("its symbolic links lead nowhere");
   }
   std::error_code error;
   if (!fs::is_directory(FolderOf(*target), error)) {
-    return false;
+    return Failed("its folder does not exist");
   }
-  struct stat existing {};
-  const bool exists = ::stat(target->c_str(), &existing) == 0;
-  if (!exists && errno != ENOENT) {
-    return false;
-  }
-  if (exists && !MayReplace(*target, existing)) {
-    return false;
-  }
-
   IgnoreFileSizeSignal();
-  const std::optional<TemporaryFile> temporary = CreateTemporary(*target);
-  if (!temporary) {
-    return false;
+  RemoveStaleTemporaries(*target);
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (std::optional<SaveResult> result = TryEdit(*target, edit)) {
+      return *result;
+    }
   }
-  const bool written = WriteAll(temporary->descriptor, bytes) &&
-                       (!exists || CopyOwnershipAndModes(temporary->descriptor, existing)) &&
-                       ::fsync(temporary->descriptor) == 0;
-  const bool closed = ::close(temporary->descriptor) == 0;
-  if (!written || !closed || ::rename(temporary->path.c_str(), target->c_str()) != 0) {
-    ::unlink(temporary->path.c_str());
-    return false;
-  }
-  SyncFolder(FolderOf(*target));
-  return true;
+  return Failed("other programs kept changing it");
+}
+
+bool ReplaceFileContents(const fs::path& target, std::string_view bytes) {
+  return EditFile(target, [&](const std::string&) { return std::string(bytes); }).saved;
 }
 
 }  // namespace zephran::platform

@@ -1,22 +1,51 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
+
+#include "platform/platform.h"
 
 namespace zephran::platform {
 
-// Replaces the contents of `target` with `bytes` so that, whatever happens
-// (a crash, a full disk, a file size limit), the file holds either all of its
-// old bytes or all of the new ones. The bytes go to a temporary file beside
-// the target, reach the disk, and are renamed over it.
+// The largest file read or rewritten here.
+inline constexpr std::size_t kLargestEditableFile = kLargestProfileFile;
+
+// The bytes of a regular file of at most kLargestEditableFile bytes; nullopt
+// for anything else. Never blocks on a pipe or a device.
+std::optional<std::string> ReadSmallFile(const std::filesystem::path& path);
+
+// Given the file's current bytes (empty for a missing file), the bytes it
+// should hold, or nullopt when the change cannot be made.
+using FileEdit = std::function<std::optional<std::string>(const std::string& current)>;
+
+// Edits `target` so that, whatever happens (a crash, a full disk, a file
+// size limit, another writer), the file holds either all of its old bytes or
+// all of the new ones, and never undoes or cuts another program's write:
 //
-// A symbolic link is written through to the file it names and stays a link.
-// An existing file keeps its permission bits and, when we may set them, its
-// owner and group. A file without its owner's write bit counts as read-only
-// and is refused even when we could write it anyway (as root does), and so is
-// a target whose folder does not exist. Nothing is left behind on failure.
+// - The file is read once under an advisory lock (flock) that other
+//   launchers wait for, edited in memory, and the result written to a
+//   temporary file beside it that reaches the disk and is renamed over it.
+// - Just before the rename, a file that is no longer the one read (device,
+//   inode, size, modification time) is read and edited again, a few times at
+//   most; a missing file is created without overwriting one made meanwhile.
+// - The new file keeps the old one's owner and group where we may set them
+//   (the group at least, or nothing is written), its modes, its ACLs and
+//   extended attributes. A symbolic link is written through and stays a link.
+// - Refused, with the file untouched: anything but a regular file, a file
+//   without its owner's write bit (even for root, as Windows would refuse
+//   it), a file with several hard links (a rename would split its names and
+//   rewriting it in place could leave it cut), a file larger than
+//   kLargestEditableFile, a sparse file (the copy would fill its holes).
+// - Temporary files of earlier writers that were killed are removed.
 //
 // The path is used as given; case-insensitive lookup is the caller's part.
+SaveResult EditFile(const std::filesystem::path& target, const FileEdit& edit);
+
+// EditFile that replaces the whole contents with `bytes`.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes);
 
 }  // namespace zephran::platform

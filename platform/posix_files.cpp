@@ -1,11 +1,12 @@
-#include <array>
-#include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/native_platform.h"
 #include "platform/path_separator.h"
@@ -18,32 +19,6 @@ namespace zephran::platform {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) {
-    return std::nullopt;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return std::nullopt;
-  }
-  // In blocks rather than through istreambuf_iterator, which goes one byte
-  // at a time and made reading most of the cost of a large settings file.
-  // The size is only a hint for one allocation; the end of the file decides.
-  std::string bytes;
-  if (const std::uintmax_t size = fs::file_size(path, error); !error) {
-    bytes.reserve(static_cast<std::size_t>(size));
-  }
-  std::array<char, 64 * 1024> block{};
-  while (in.read(block.data(), block.size()) || in.gcount() > 0) {
-    bytes.append(block.data(), static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) {
-    return std::nullopt;
-  }
-  return bytes;
-}
 
 std::string Truncated(std::string_view text, std::size_t capacity) {
   // The capacity counts the terminator the Windows caller had to make room for.
@@ -99,7 +74,9 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
                                               std::string_view default_value, std::size_t capacity,
                                               const std::string& file) {
   try {
-    const std::optional<std::string> content = ReadWholeFile(ResolveCaseInsensitive(file));
+    // Too large a file reads as missing: the window shows defaults and a
+    // launch will say why it cannot save.
+    const std::optional<std::string> content = ReadSmallFile(ResolveCaseInsensitive(file));
     const std::optional<std::string> value =
         content ? FindProfileValue(*content, section, key) : std::nullopt;
     return Truncated(value ? std::string_view(*value) : default_value, capacity);
@@ -110,20 +87,28 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
 
 bool NativePlatform::WriteProfileString(std::string_view section, std::string_view key,
                                         std::string_view value, const std::string& file) {
+  return WriteProfileStrings({{std::string(section), std::string(key), std::string(value)}}, file)
+      .saved;
+}
+
+SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& values,
+                                               const std::string& file) {
+  // The same bytes as one write after the other, applied to what the file
+  // holds at the moment of the replacement.
+  const auto apply = [&](const std::string& current) -> std::optional<std::string> {
+    std::optional<std::string> content = current;
+    for (const ProfileValue& entry : values) {
+      content = SetProfileValue(*content, entry.section, entry.key, entry.value);
+      if (!content) {
+        break;
+      }
+    }
+    return content;
+  };
   try {
-    const fs::path path = ResolveCaseInsensitive(file);
-    std::error_code error;
-    std::optional<std::string> content = std::string();
-    if (fs::exists(path, error)) {
-      content = ReadWholeFile(path);
-    }
-    if (!content) {
-      return false;
-    }
-    const std::optional<std::string> updated = SetProfileValue(*content, section, key, value);
-    return updated && ReplaceFileContents(path, *updated);
-  } catch (const std::exception&) {
-    return false;
+    return EditFile(ResolveCaseInsensitive(file), apply);
+  } catch (const std::exception& error) {
+    return SaveResult{false, error.what()};
   }
 }
 
@@ -153,9 +138,16 @@ void NativePlatform::SetNormalAttributes(const std::string& file) {
   try {
     // Read-only is the only one of the Windows attributes POSIX has; hidden
     // comes from the name and cannot be cleared without renaming the file.
-    std::error_code error;
-    fs::permissions(ResolveCaseInsensitive(file), fs::perms::owner_write, fs::perm_options::add,
-                    error);
+    // A link is skipped rather than followed: it may lead out of the
+    // installation, to a file the player keeps read-only on purpose.
+    const std::string path = ResolveCaseInsensitive(file).string();
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        (status.st_mode & S_IWUSR) != 0) {
+      return;
+    }
+    // Fails rather than follows should the name have become a link since.
+    ::fchmodat(AT_FDCWD, path.c_str(), (status.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW);
   } catch (const std::exception&) {
     // A file we cannot change stays as it is; the write that follows reports it.
   }

@@ -83,7 +83,8 @@ bool HasWindowsProgramName(const fs::path& program) {
 // scripts with a "#!" line. A game's own ZP1.EXE is a Windows program even
 // though it may well carry the executable bit after a copy.
 std::optional<bool> IsNativeProgram(const fs::path& program, int& error) {
-  const int descriptor = ::open(program.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking, should the file have been swapped for a pipe meanwhile.
+  const int descriptor = ::open(program.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (descriptor < 0) {
     error = errno;
     return std::nullopt;
@@ -149,6 +150,11 @@ Prepared Prepare(const CommandLine& command) {
   }
   if (fs::is_directory(status)) {
     return Refuse("it is a folder");
+  }
+  // Known from stat alone: opening a pipe or a device to look at its first
+  // bytes could wait for ever.
+  if (!fs::is_regular_file(status)) {
+    return Refuse("it is not a regular file");
   }
   if (HasWindowsProgramName(program)) {
     int read_error = 0;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "platform/native_platform.h"
 
@@ -57,6 +58,31 @@ std::string ToText(std::string_view text) {
   return std::string(text);
 }
 
+// Neither read nor rewritten: the profile functions would read it whole.
+bool TooLarge(const std::string& file) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) != FALSE &&
+         ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) >
+             kLargestProfileFile;
+}
+
+// The system's own words for an error code, without the line break it ends
+// them with.
+std::string SystemMessage(DWORD error) {
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message =
+      length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(error);
+  ::LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message;
+}
+
 }  // namespace
 
 std::string NativePlatform::ReadProfileString(std::string_view section, std::string_view key,
@@ -70,6 +96,9 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
   capacity = std::min(capacity, kLargestBuffer);
   if (capacity == 0) {
     return {};
+  }
+  if (TooLarge(file)) {
+    return default_text.substr(0, capacity - 1);
   }
   // A small buffer first, since callers ask for generous capacities. A value
   // that comes near the buffer's end may have been cut (to size - 1, or one
@@ -92,6 +121,22 @@ bool NativePlatform::WriteProfileString(std::string_view section, std::string_vi
                                         std::string_view value, const std::string& file) {
   return ::WritePrivateProfileStringA(ToText(section).c_str(), ToText(key).c_str(),
                                       ToText(value).c_str(), file.c_str()) != FALSE;
+}
+
+SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& values,
+                                               const std::string& file) {
+  if (TooLarge(file)) {
+    return SaveResult{false, "it is larger than 1 MiB, too large for a settings file"};
+  }
+  // The system's profile functions write key by key; stopping at the first
+  // failure at least keeps the later keys from landing without it.
+  for (const ProfileValue& entry : values) {
+    if (::WritePrivateProfileStringA(entry.section.c_str(), entry.key.c_str(), entry.value.c_str(),
+                                     file.c_str()) == FALSE) {
+      return SaveResult{false, SystemMessage(::GetLastError())};
+    }
+  }
+  return SaveResult{true, {}};
 }
 
 std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned mask) {

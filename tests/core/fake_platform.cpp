@@ -60,19 +60,31 @@ std::string FakePlatform::ReadProfileString(std::string_view section, std::strin
 
 bool FakePlatform::WriteProfileString(std::string_view section, std::string_view key,
                                       std::string_view value, const std::string& file) {
-  log.push_back("write [" + std::string(section) + "] " + std::string(key) + "=" +
-                std::string(value));
-  const std::string folder = file.substr(0, file.rfind(kSep) + 1);
-  if (read_only.contains(file) || !folders.contains(folder)) {
-    return false;
+  return WriteProfileStrings({{std::string(section), std::string(key), std::string(value)}}, file)
+      .saved;
+}
+
+platform::SaveResult FakePlatform::WriteProfileStrings(
+    const std::vector<platform::ProfileValue>& values, const std::string& file) {
+  for (const platform::ProfileValue& entry : values) {
+    log.push_back("write [" + entry.section + "] " + entry.key + "=" + entry.value);
   }
-  const std::optional<std::string> content =
-      platform::SetProfileValue(files[file], section, key, value);
-  if (!content) {
-    return false;
+  const std::string folder = file.substr(0, file.rfind(kSep) + 1);
+  if (!save_error.empty()) {
+    return {false, save_error};
+  }
+  if (read_only.contains(file) || !folders.contains(folder)) {
+    return {false, "it is read-only"};
+  }
+  std::optional<std::string> content = files.contains(file) ? files[file] : std::string();
+  for (const platform::ProfileValue& entry : values) {
+    content = platform::SetProfileValue(*content, entry.section, entry.key, entry.value);
+    if (!content) {
+      return {false, "a value cannot be stored"};
+    }
   }
   files[file] = *content;
-  return true;
+  return {true, {}};
 }
 
 std::string FakePlatform::FirstDirEntry(const std::string& pattern, unsigned mask) {

@@ -19,6 +19,7 @@ class FakePlatform : public platform::Platform {
   std::map<std::string, std::string> files;  // path -> content
   std::set<std::string> folders;
   std::set<std::string> read_only;  // writes to these fail
+  std::string save_error;           // when set, every write fails with this reason
   platform::StartResult start_result{true, ""};
   // Runs inside PumpEvents: stands for whatever the player does meanwhile.
   std::function<void()> on_pump;
@@ -41,6 +42,8 @@ class FakePlatform : public platform::Platform {
                                 const std::string& file) override;
   bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                           const std::string& file) override;
+  platform::SaveResult WriteProfileStrings(const std::vector<platform::ProfileValue>& values,
+                                           const std::string& file) override;
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
   void SetNormalAttributes(const std::string& file) override;
   platform::StartResult StartProgram(const platform::CommandLine& command,

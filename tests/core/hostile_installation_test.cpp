@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/display_modes.h"
+#include "core/launch.h"
 #include "core/locator.h"
 #include "core/save_slots.h"
 #include "platform/native_platform.h"
@@ -71,6 +72,34 @@ std::vector<std::string> SlotItems(const std::map<int, std::string>& saves) {
 
 class HostileInstallationTest : public test_support::TempFolderTest {};
 
+TEST_F(HostileInstallationTest, OneSettingsFileIsResetReadAndWritten) {
+  // Two spellings side by side, as a copy from a case-blind system leaves
+  // them, both read-only; and a link out of the installation.
+  Write("zephran.ini", "[Display]\r\nScreenWidth=320\r\n", 0444);
+  Write("ZEPHRAN.INI", "[Display]\r\nScreenWidth=512\r\n", 0444);
+  Write("outside/private.ini", "[Display]\r\n", 0400);
+  fs::create_directory(root_ / "linked");
+  fs::create_symlink("../outside/private.ini", root_ / "linked/zephran.ini");
+
+  RecordingPlatform platform(root_.string());
+  LauncherState state;
+  LocateInstallation(platform, state);
+  OnResolutionChosen(state, "640x480");
+  state.ColorDepth = "32";
+  const platform::SaveResult saved = WriteOptions(platform, state, LaunchChoices{});
+
+  EXPECT_EQ(state.SettingsFile, (root_ / "zephran.ini").string());
+  EXPECT_TRUE(saved.saved) << saved.reason;
+  EXPECT_EQ(platform.ReadProfileString("Display", "ScreenWidth", "", 255, state.SettingsFile),
+            "640");
+  EXPECT_EQ(fs::status(root_ / "ZEPHRAN.INI").permissions(), fs::perms(0444));
+  EXPECT_EQ(ReadFile(root_ / "ZEPHRAN.INI"), "[Display]\r\nScreenWidth=512\r\n");
+
+  RecordingPlatform linked(root_.string() + "/linked");
+  LocateInstallation(linked, state);
+  EXPECT_EQ(fs::status(root_ / "outside/private.ini").permissions(), fs::perms(0400));
+}
+
 // --- settings files ---------------------------------------------------------
 
 struct SettingsCase {
@@ -97,7 +126,7 @@ std::string RandomBytes(std::size_t size) {
 
 std::string ManySections() {
   std::string text;
-  for (int section = 0; section < 100'000; ++section) {
+  for (int section = 0; section < 30'000; ++section) {
     text += "[Section" + std::to_string(section) + "]\r\nKey=" + std::to_string(section) + "\r\n";
   }
   return text + "[Display]\r\nScreenWidth=320\r\nFullScreen=1\r\n[Audio]\r\nSubtitles=1\r\n";
@@ -136,14 +165,15 @@ INSTANTIATE_TEST_SUITE_P(
                               "BitsPerPixel=32\r\n"s;
                      },
                      1, 1, 0, 1},
+        // Larger than a settings file may be (1 MiB): not read, the defaults shown.
         SettingsCase{"MegabyteLines",
                      [] {
                        return "[Display]\r\nScreenWidth=" + std::string(1 << 20, '6') +
                               "\r\nJunk=" + std::string(1 << 20, 'x') +
                               "\r\nFullScreen=1\r\nBitsPerPixel=32\r\n";
                      },
-                     std::nullopt, 0, 0, 1},
-        SettingsCase{"HundredThousandSections", ManySections, 3, 0, 1, 0},
+                     std::nullopt, 1, 0, 0},
+        SettingsCase{"ThirtyThousandSections", ManySections, 3, 0, 1, 0},
         SettingsCase{"CarriageReturnsOnly",
                      [] {
                        return std::string(

@@ -60,16 +60,19 @@ TEST_F(LaunchTest, NewGameWritesEightKeysInOrderThenStartsAndEnds) {
   EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
 
   const std::vector<std::string> expected_log{
-      "pump", "write [Display] ScreenWidth=400",
-      "pump", "write [Display] ScreenHeight=300",
-      "pump", "write [Display] FullScreen=0",
-      "pump", "write [Display] VideoWidth=512",
-      "pump", "write [Display] VideoHeight=384",
-      "pump", "write [Display] CinemaScope=1",
-      "pump", "write [Audio] Subtitles=0",
-      "pump", "write [Display] BitsPerPixel=16",
-      "pump", "start " + Native("/g/ZP2.EXE") + " game_nextframe",
-      "pump", "end",
+      "pump",
+      "write [Display] ScreenWidth=400",
+      "write [Display] ScreenHeight=300",
+      "write [Display] FullScreen=0",
+      "write [Display] VideoWidth=512",
+      "write [Display] VideoHeight=384",
+      "write [Display] CinemaScope=1",
+      "write [Audio] Subtitles=0",
+      "write [Display] BitsPerPixel=16",
+      "pump",
+      "start " + Native("/g/ZP2.EXE") + " game_nextframe",
+      "pump",
+      "end",
   };
   EXPECT_EQ(platform.log, expected_log);
   EXPECT_EQ(platform.files[ini],
@@ -192,6 +195,35 @@ TEST_F(LaunchTest, GameThatCannotStartKeepsSettingsAndLauncher) {
                             "message The game could not be started|Cannot start /g/ZP3.EXE: no "
                             "such file"});
   EXPECT_FALSE(state.Launching);
+}
+
+TEST_F(LaunchTest, SettingsThatCannotBeSavedStopTheLaunchAndSayWhere) {
+  // The file found at start-up, spelled as on disk, is the one written.
+  state.SettingsFile = Native("/g/ZEPHRAN.INI");
+  platform.AddFile(state.SettingsFile, "[Display]\r\nScreenWidth=512\r\n");
+  platform.save_error = "No space left on device";
+  Choose("640x480", "16 bits", 7);
+
+  for (const bool load : {false, true}) {
+    const LaunchOutcome outcome =
+        load ? LaunchSavedGame(platform, state, choices) : LaunchNewGame(platform, state, choices);
+
+    EXPECT_EQ(outcome, LaunchOutcome::SaveFailed);
+    EXPECT_EQ(Messages().back(),
+              "message The game was not started|The settings could not be "
+              "saved to " +
+                  Native("/g/ZEPHRAN.INI") + ": No space left on device");
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_FALSE(platform.ended);
+    EXPECT_FALSE(state.Launching);
+  }
+  EXPECT_EQ(Messages().size(), 2u);
+
+  platform.save_error.clear();
+  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(platform.ReadProfileString("Display", "ScreenWidth", "", 255, state.SettingsFile),
+            "640");
+  EXPECT_EQ(Read("Display", "ScreenWidth"), "320") << "the other spelling was written";
 }
 
 TEST_F(LaunchTest, SecondClickDuringALaunchIsIgnored) {

@@ -43,7 +43,8 @@ TEST_P(LocatorTest, FindsTheInstallation) {
   EXPECT_EQ(state.BadDir, c.found ? kFalse : kTrue);
   if (c.found) {
     EXPECT_EQ(platform.messages, 0);
-    EXPECT_EQ(platform.attribute_resets, std::vector<std::string>{c.game_dir + "ZEPHRAN.ini"});
+    EXPECT_EQ(state.SettingsFile, c.game_dir + "zephran.ini");
+    EXPECT_EQ(platform.attribute_resets, std::vector<std::string>{state.SettingsFile});
   } else {
     EXPECT_EQ(platform.log, std::vector<std::string>{"message Bad directory !|Error : this "
                                                      "program isn't in the Zephran directory"});

@@ -167,6 +167,13 @@ TEST_F(PosixFilesTest, SetNormalAttributesMakesAFileWritableByItsOwner) {
   platform_.SetNormalAttributes(Path("missing.ini"));
   platform_.SetNormalAttributes(Path("missing/missing.ini"));
   EXPECT_EQ(Snapshot().size(), 1u);
+
+  // A link may lead out of the installation: it is not followed.
+  Write("elsewhere/private.ini", kSettings, 0400);
+  fs::create_directory(root_ / "game");
+  fs::create_symlink("../elsewhere/private.ini", root_ / "game/zephran.ini");
+  platform_.SetNormalAttributes(Path("game/ZEPHRAN.ini"));
+  EXPECT_EQ(fs::status(root_ / "elsewhere/private.ini").permissions(), fs::perms(0400));
 }
 
 // Files are read in blocks; a key beyond the first block must read and

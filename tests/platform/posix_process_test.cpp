@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -160,6 +161,7 @@ TEST_F(PosixProcessTest, ReportsProgramsThatCannotStartByName) {
   WriteFile(game_ / "ZP2.EXE", "MZ", 0755);
   WriteFile(game_ / "plain.sh", kRecorder, 0644);
   WriteFile(game_ / "broken.sh", "#!/missing/interpreter\n", 0755);
+  ASSERT_EQ(::mkfifo((game_ / "ZP1.EXE").c_str(), 0755), 0);
   const ScopedEnv wine("WINE", "/missing/wine");
 
   struct Case {
@@ -173,6 +175,9 @@ TEST_F(PosixProcessTest, ReportsProgramsThatCannotStartByName) {
       {game_ / "plain.sh", {"plain.sh", "permission denied"}},
       {game_ / "broken.sh", {"broken.sh", "interpreter"}},
       {game_, {game_.string(), "folder"}},
+      // Opening these to look inside would wait for a writer for ever.
+      {game_ / "ZP1.EXE", {"ZP1.EXE", "not a regular file"}},
+      {"/dev/zero", {"/dev/zero", "not a regular file"}},
       {"no-such-program-anywhere", {"no-such-program-anywhere"}},
   };
   for (const Case& c : cases) {

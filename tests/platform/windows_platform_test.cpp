@@ -183,6 +183,29 @@ TEST_F(WindowsPlatformTest, WriteProfileStringCreatesTheFileAndFailsWithoutItsFo
   EXPECT_FALSE(platform_.WriteProfileString("A", "k", "1", Path("missing\\new.ini")));
 }
 
+TEST_F(WindowsPlatformTest, GroupedWritesSetEveryValueOrSayWhyNot) {
+  const std::vector<ProfileValue> values{{"Display", "ScreenWidth", "640"},
+                                         {"Audio", "Subtitles", "1"}};
+  const std::string settings = Path("zephran.ini");
+  const SaveResult saved = platform_.WriteProfileStrings(values, settings);
+  EXPECT_TRUE(saved.saved) << saved.reason;
+  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255, settings), "640");
+  EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, settings), "1");
+
+  const SaveResult refused = platform_.WriteProfileStrings(values, Path("missing\\zephran.ini"));
+  EXPECT_FALSE(refused.saved);
+  // The system's words, without the line break and full stop it ends them with.
+  EXPECT_FALSE(refused.reason.empty() || refused.reason.ends_with('\n') ||
+               refused.reason.ends_with('.'))
+      << refused.reason;
+
+  // Too large to be a settings file: not read, not written.
+  const std::string huge = Path("huge.ini");
+  WriteBytes(huge, "[Display]\r\nScreenWidth=640\r\n" + std::string(kLargestProfileFile, ';'));
+  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "none", 255, huge), "none");
+  EXPECT_FALSE(platform_.WriteProfileStrings(values, huge).saved);
+}
+
 TEST_F(WindowsPlatformTest, ProgramFolderHoldsTheTestProgram) {
   const std::string folder = platform_.ProgramFolder();
   ASSERT_FALSE(folder.empty());

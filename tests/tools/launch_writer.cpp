@@ -1,4 +1,4 @@
-// Makes the eight writes of a launch again and again, alternating between two
+// Makes the grouped write of a launch's eight values again and again, alternating between two
 // sets of choices, through the real platform, until it is killed. Tests kill
 // it at random moments and look at what is left of the settings file.
 //
@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/native_platform.h"
 #include "tests/tools/launch_writes.h"
@@ -43,11 +45,14 @@ int main(int argc, char** argv) {
   while (std::chrono::steady_clock::now() < end) {
     const auto& writes =
         full_screen ? zephran::testing::kFullScreenLaunch : zephran::testing::kWindowedLaunch;
+    std::vector<zephran::platform::ProfileValue> values;
     for (const zephran::testing::ProfileWrite& write : writes) {
-      if (!platform.WriteProfileString(write.section, write.key, write.value, file)) {
-        std::fprintf(stderr, "launch_writer: a write failed\n");
-        return 1;
-      }
+      values.push_back(
+          {std::string(write.section), std::string(write.key), std::string(write.value)});
+    }
+    if (!platform.WriteProfileStrings(values, file).saved) {
+      std::fprintf(stderr, "launch_writer: a write failed\n");
+      return 1;
     }
     full_screen = !full_screen;
   }

@@ -29,6 +29,10 @@ class FakePlatform : public zp::Platform {
                           const std::string&) override {
     return false;
   }
+  zp::SaveResult WriteProfileStrings(const std::vector<zp::ProfileValue>&,
+                                     const std::string&) override {
+    return {};
+  }
   std::string FirstDirEntry(const std::string&, unsigned) override { return {}; }
   void SetNormalAttributes(const std::string&) override {}
   zp::StartResult StartProgram(const zp::CommandLine&, zp::WindowStyle) override { return {}; }
