@@ -18,7 +18,7 @@ struct ReadCase {
   std::optional<std::string> expected;
 };
 
-TEST(FindProfileValue, FollowsWindowsReadingRules) {
+TEST(FindProfileValue, ReadsAsTheGameDoes) {
   const std::vector<ReadCase> cases = {
       {"[Video]\r\nWidth=800\r\n", "VIDEO", "wIDTH", "800"},
       {"  [ Video ]  \n\t Width \t=\t 800 \t\n", "Video", "Width", "800"},
@@ -31,19 +31,33 @@ TEST(FindProfileValue, FollowsWindowsReadingRules) {
       {"[A]\nk=a ; b\n", "A", "k", "a ; b"},
       {"[A]\nk=a=b\n", "A", "k", "a=b"},
       {"[A]\n#k=#1\n", "A", "#k", "#1"},
-      {"[A]\n;k=1\n", "A", ";k", std::nullopt},
+      {"[A]\n;k=1\n", "A", ";k", "1"},
       {"[A]\nk=   \n", "A", "k", ""},
-      {"[A]\nk\nk=1\n", "A", "k", "1"},
+      {"[A]\nk\nk=1\n", "A", "k", std::nullopt},
+      {"[A]\nk=\v1\f\x1a\n", "A", "k", "1"},
+      {"[A\v]\nk=1\n", "a", "k", "1"},
       {"[A]\nx=1\n[a]\nk=2\n", "A", "k", std::nullopt},
       {"[A]\nk=1\nK=2\n", "a", "k", "1"},
       {"k=1\n[A]\n", "A", "k", std::nullopt},
-      {"k=1\n", "", "k", std::nullopt},
-      {"[A]\n=1\n", "A", "", std::nullopt},
-      {"[A\nk=1\n", "A", "k", "1"},
+      {"k=1\n[A]\n", "", "k", "1"},
+      {"[A]\n=1\n", "A", " ", "1"},
+      {"[A\nk=1\n", "A", "k", std::nullopt},
+      {"[\xC9]\nk=1\n", "\xE9", "k", std::nullopt},
       {"[A]b] tail\nk=1\n", "A]b", "k", "1"},
       {"[A]\rk=1\rj=2", "A", "j", "2"},
       {"\xEF\xBB\xBF[A]\nk=1", "A", "k", "1"},
-      {"[A]\nk=a\0b\n"s, "A", "k", "a\0b"s},
+      {"[A]\nk=a\0b\n"s, "A", "k", "a"},
+      {"[A\0B]\nk\0j=1\n"s, "A", "k", "1"},
+      {"[A]\rk=1\n", "A", "k", "1"},
+      {"\xEF\xBB\xBF[A]\nk=caf\xC3\xA9\xCE\xA9\xE2\x82\n", "A", "k", "caf\xE9O?"},
+      {"\xFF\xFE[\0A\0]\0\n\0k\0=\0"
+       "1\0\xE9\0\0\x01\n\0"s,
+       "A", "k",
+       "1\xE9"
+       "A"},
+      {"\xFE\xFF\0[\0A\0]\0\n\0k\0=\0"
+       "1"s,
+       "A", "k", "1"},
       {"[A]\nk=1\n", "B", "k", std::nullopt},
       {"[A]\nk=1\n", "A", "j", std::nullopt},
   };
@@ -65,11 +79,12 @@ TEST(FindProfileValue, CopesWithHugeInputs) {
   }
   EXPECT_EQ(FindProfileValue(many_sections, "s99999", "K"), "99999");
 
-  // The line of brackets is a header, so the NUL-filled value belongs to it.
+  // A line of brackets without "]" is a key of section A, not a header; the
+  // NUL-filled value reads as empty.
   const std::string nuls(1 << 20, '\0');
   const std::string long_lines = "[A]\n" + std::string(1 << 20, '[') + "\nk=" + nuls + "\n";
-  EXPECT_EQ(FindProfileValue(long_lines, "A", "k"), std::nullopt);
-  EXPECT_EQ(FindProfileValue(long_lines, std::string((1 << 20) - 1, '['), "k"), nuls);
+  EXPECT_EQ(FindProfileValue(long_lines, "A", "k"), "");
+  EXPECT_EQ(FindProfileValue(long_lines, "A", std::string(1 << 20, '[')), std::nullopt);
 }
 
 struct WriteCase {
