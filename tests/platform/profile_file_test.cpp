@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zephran::platform {
@@ -72,6 +74,26 @@ TEST(FindProfileValue, ReturnsLongValuesWhole) {
   EXPECT_EQ(FindProfileValue("[A]\r\nk=" + value + "\r\n", "A", "k"), value);
 }
 
+// The launcher's 255-character buffer: 254 characters at most, and a quoted
+// value of exactly 254 loses one more with its closing quote.
+TEST(ReadProfileValue, CutsAsTheSystemsBufferDoes) {
+  const std::vector<std::pair<std::string, std::size_t>> cases = {
+      {std::string(300, 'v'), 254},
+      {"\"" + std::string(300, 'v') + "\"", 254},
+      {"\"" + std::string(254, 'v') + "\"", 253},
+      {"\"" + std::string(253, 'v') + "\"", 253},
+      {"'" + std::string(254, 'v') + "'", 253},
+      {std::string(254, 'v'), 254},
+  };
+  for (const auto& [value, length] : cases) {
+    EXPECT_EQ(ReadProfileValue("[A]\nk=" + value + "\n", "A", "k", 255), std::string(length, 'v'))
+        << value.size();
+  }
+  EXPECT_EQ(ReadProfileValue("[A]\nk=\"abc\"\n", "A", "k", 4), "ab");
+  EXPECT_EQ(ReadProfileValue("[A]\nk=abc\n", "A", "k", 0), "");
+  EXPECT_EQ(ReadProfileValue("[A]\nk\n", "A", "k", 255), std::nullopt);
+}
+
 TEST(FindProfileValue, CopesWithHugeInputs) {
   std::string many_sections;
   for (int i = 0; i < 100000; ++i) {
@@ -122,6 +144,21 @@ TEST(SetProfileValue, ChangesOnlyTheBytesItMust) {
       {"[A]\rk=1\r", "A", "n", "2", "[A]\rk=1\rn=2\r"},
       // A lone CR must not fuse with the LF of the blank line that follows.
       {"[A]\rk=1\n\n[B]\r", "A", "n", "2", "[A]\rk=1\nn=2\r\n\n[B]\r"},
+      // What the game would not see is made visible: a key without "=" gets
+      // one, a "[" without "]" is no header, so the section is added.
+      {"[A]\n k \nk=1\n", "A", "k", "2", "[A]\n k=2 \nk=1\n"},
+      {"[Audio\nSubtitles=1\n", "Audio", "Subtitles", "0",
+       "[Audio\nSubtitles=1\n[Audio]\nSubtitles=0\n"},
+      {"[A\v]\r\nk=1\r\n", "A", "k", "2", "[A\v]\r\nk=2\r\n"},
+      // UTF-16 stays UTF-16, mark and line ends kept.
+      {"\xFF\xFE[\0A\0]\0\n\0"s, "A", "k", "\xE9", "\xFF\xFE[\0A\0]\0\n\0k\0=\0\xE9\0\n\0"s},
+      {"\xFE\xFF\0k\0=\0"
+       "1"s,
+       "A", "k", "2",
+       "\xFE\xFF\0k\0=\0"
+       "1\0\r\0\n\0[\0A\0]\0\r\0\n\0k\0=\0"
+       "2\0\r\0\n"s},
+      {"\xEF\xBB\xBF[A]\rk=\xC3\xA9\r", "A", "k", "\xE0", "\xEF\xBB\xBF[A]\rk=\xC3\xA0\r"},
       // Missing sections are appended.
       {"[A]\nk=1\n", "B", "n", "2", "[A]\nk=1\n[B]\nn=2\n"},
       {"[A]\nk=1", "B", "n", "2", "[A]\nk=1\n[B]\nn=2\n"},
@@ -136,15 +173,36 @@ TEST(SetProfileValue, ChangesOnlyTheBytesItMust) {
 
 TEST(SetProfileValue, RefusesWhatCannotBeStoredFaithfully) {
   const std::vector<std::vector<std::string>> refused = {
-      {"A\nB", "k", "v"}, {"A", "k\r", "v"},   {"A", "k", "v\0"s}, {"", "k", "v"},
-      {"A", "", "v"},     {"A", "k=x", "v"},   {"A", "[k", "v"},   {"A", ";k", "v"},
-      {"A]", "k", "v"},   {" A", "k", "v"},    {"A", "k\t", "v"},  {"A", "k", " v"},
-      {"A", "k", "v "},   {"A", "k", "\"v\""}, {"A", "k", "''"},
+      {"A\nB", "k", "v"},
+      {"A", "k\r", "v"},
+      {"A", "k", "v\0"s},
+      {"", "k", "v"},
+      {"A", "", "v"},
+      {"A", "k=x", "v"},
+      {"A", "[k", "v"},
+      {"A", ";k", "v"},
+      {"A]", "k", "v"},
+      {" A", "k", "v"},
+      {"A", "k\t", "v"},
+      {"A", "k", " v"},
+      {"A", "k", "v "},
+      {"A", "k", "\"v\""},
+      {"A", "k", "''"},
+      {"A", "k",
+       "\x1a"
+       "1"},
+      {"A\v", "k", "v"},
   };
   for (const std::vector<std::string>& r : refused) {
     EXPECT_EQ(SetProfileValue("[A]\r\nk=1\r\n", r[0], r[1], r[2]), std::nullopt)
         << r[0] << " / " << r[1] << " / " << r[2];
   }
+  // Text after a character cut by the end of the file, or after an odd byte
+  // of UTF-16, would change how that character reads.
+  for (const std::string& content : {"\xEF\xBB\xBF[A]\nk=x\xE2"s, "\xFF\xFE[\0A\0]\0\n"s}) {
+    EXPECT_EQ(SetProfileValue(content, "B", "k", "1"), std::nullopt);
+  }
+  EXPECT_TRUE(SetProfileValue("\xEF\xBB\xBF[A]\nk=x\xE2", "A", "k", "1"));
 }
 
 TEST(SetProfileValue, WrittenValueReadsBackAndNothingElseMoves) {
