@@ -451,8 +451,31 @@ constexpr std::array<Probe, 11> kProbes = {{
     {"Sound", "ScreenWidth"},
 }};
 
+// What a launch writes for a random choice of resolution and options, in
+// the order of kProbes.
+std::vector<std::optional<std::string>> LaunchValues(CorpusMaker& maker) {
+  static constexpr std::array<std::array<std::string_view, 4>, 4> kModes = {{
+      {"640", "480", "800", "600"},
+      {"512", "384", "640", "480"},
+      {"400", "300", "512", "384"},
+      {"320", "240", "400", "300"},
+  }};
+  const auto& mode = maker.Pick(kModes);
+  const bool full_screen = maker.Chance(50);
+  std::vector<std::optional<std::string>> values(kProbes.size());
+  values[0] = std::string(mode[0]);
+  values[1] = std::string(mode[1]);
+  values[2] = full_screen ? "1" : "0";
+  values[3] = std::string(full_screen ? mode[0] : mode[2]);
+  values[4] = std::string(full_screen ? mode[1] : mode[3]);
+  values[5] = maker.Chance(50) ? "1" : "0";
+  values[6] = maker.Chance(50) ? "32" : "16";
+  values[7] = maker.Chance(50) ? "1" : "0";
+  return values;
+}
+
 TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
-  constexpr int kFiles = 1200;
+  constexpr int kFiles = 1000;
   CorpusMaker maker(20261207);
   int reads = 0;
   int writes = 0;
@@ -485,22 +508,34 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
       }
     }
 
-    const auto written = static_cast<std::size_t>(maker.Below(8));
-    const Probe& target = kProbes[written];
-    const std::string value = maker.Value();
-    const std::optional<std::string> ours =
-        SetProfileValue(content, target.section, target.key, value);
-    ++writes;
-    if (!ours) {
-      ++refused;
-      continue;
-    }
-    const std::string our_path = NewFile(*ours);
-    for (std::size_t p = 0; p < kProbes.size(); ++p) {
-      const std::string expected = p == written ? value : before[p];
-      if (SystemReadFile(our_path, kProbes[p].section, kProbes[p].key) != expected) {
-        differ(content, "after writing " + std::string(target.key) + "=" + value + ", [" +
-                            std::string(kProbes[p].section) + "] " + std::string(kProbes[p].key));
+    // One write of any of the eight keys, with a value of any kind; then a
+    // whole launch: the eight keys in the launcher's order, each write made
+    // on the result of the one before.
+    std::vector<std::optional<std::string>> single(kProbes.size());
+    single[static_cast<std::size_t>(maker.Below(8))] = maker.Value();
+    std::vector<std::optional<std::string>> launch = LaunchValues(maker);
+    for (const auto* values : {&single, &launch}) {
+      std::optional<std::string> ours = content;
+      for (const std::size_t p : {0, 1, 2, 3, 4, 5, 7, 6}) {
+        if (ours && (*values)[p]) {
+          ours = SetProfileValue(*ours, kProbes[p].section, kProbes[p].key, *(*values)[p]);
+          ++writes;
+        }
+      }
+      if (!ours) {
+        ++refused;
+        continue;
+      }
+      const std::string our_path = NewFile(*ours);
+      for (std::size_t p = 0; p < kProbes.size(); ++p) {
+        const std::string expected = (*values)[p].value_or(before[p]);
+        ++reads;
+        if (SystemReadFile(our_path, kProbes[p].section, kProbes[p].key) != expected ||
+            OurRead(*ours, kProbes[p].section, kProbes[p].key) != expected) {
+          differ(content, std::string(values == &single ? "after one write" : "after a launch") +
+                              ", [" + std::string(kProbes[p].section) + "] " +
+                              std::string(kProbes[p].key));
+        }
       }
     }
   }
