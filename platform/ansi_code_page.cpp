@@ -7,13 +7,6 @@
 namespace zephran::platform {
 namespace {
 
-// Bytes 0x80 to 0x9F; the rest of Windows-1252 is Latin-1.
-constexpr std::array<char16_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
 struct BestFit {
   char16_t unit;
   unsigned char byte;
@@ -100,19 +93,13 @@ constexpr BestFit kBestFit[] = {
 
 }  // namespace
 
-char16_t WideFromAnsi(unsigned char byte) {
-  if (byte >= 0x80 && byte < 0xA0) {
-    return kHighControls[byte - 0x80];
-  }
-  return byte;
-}
-
 unsigned char AnsiFromWide(char16_t unit) {
   if (unit < 0x80 || (unit >= 0xA0 && unit < 0x100)) {
     return static_cast<unsigned char>(unit);
   }
-  if (const auto* found = std::ranges::find(kHighControls, unit); found != kHighControls.end()) {
-    return static_cast<unsigned char>(0x80 + (found - kHighControls.begin()));
+  if (const auto* found = std::ranges::find(kAnsiHighControls, unit);
+      found != kAnsiHighControls.end()) {
+    return static_cast<unsigned char>(0x80 + (found - kAnsiHighControls.begin()));
   }
   const auto* fit = std::ranges::lower_bound(kBestFit, unit, {}, &BestFit::unit);
   if (fit != std::end(kBestFit) && fit->unit == unit) {

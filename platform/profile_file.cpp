@@ -55,11 +55,9 @@ bool NameMatches(std::u16string_view name, std::u16string_view wanted) {
 }
 
 std::u16string WideFromAnsiText(std::string_view text) {
-  std::u16string wide;
-  wide.reserve(text.size());
-  for (const char c : text) {
-    wide.push_back(WideFromAnsi(static_cast<unsigned char>(c)));
-  }
+  std::u16string wide(text.size(), u'\0');
+  std::ranges::transform(text, wide.begin(),
+                         [](char c) { return WideFromAnsi(static_cast<unsigned char>(c)); });
   return wide;
 }
 
@@ -327,11 +325,12 @@ class LineReader {
     }
     // "[" opens a section only when a "]" follows somewhere on the line; the
     // last one ends the name.
-    if (const std::size_t close = text.rfind(u']');
-        text.front() == '[' && close != 0 && close != std::u16string_view::npos) {
-      line.kind = LineKind::kSection;
-      line.name = Trim(text.substr(1, close - 1));
-      return line;
+    if (text.front() == '[') {
+      if (const std::size_t close = text.rfind(u']'); close != std::u16string_view::npos) {
+        line.kind = LineKind::kSection;
+        line.name = Trim(text.substr(1, close - 1));
+        return line;
+      }
     }
     // Anything else is a key, ";" lines included; a line without "=" is a key
     // without a value, which reads as missing and hides later namesakes.
