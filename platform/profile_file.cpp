@@ -273,6 +273,7 @@ enum class LineKind { kBlank, kSection, kKey };
 // lines are skipped.
 struct Line {
   LineKind kind = LineKind::kBlank;
+  std::size_t begin = 0;
   std::size_t end = 0;   // one past the last unit before the line break
   std::size_t next = 0;  // first unit of the following line
   std::u16string_view name;
@@ -307,6 +308,7 @@ class LineReader {
     }
     position_ = next;
     line = Classify(begin, end);
+    line.begin = begin;
     line.end = end;
     line.next = next;
     return true;
@@ -363,6 +365,10 @@ struct Lookup {
   std::optional<Line> key_line;
   std::size_t insert_at = 0;
   bool insert_after_unterminated = false;
+  // Places that leave the end of the file alone: right after the section's
+  // header, and the start of the first header line.
+  std::optional<std::size_t> after_header;
+  std::optional<std::size_t> first_header;
 };
 
 Lookup Find(std::u16string_view units, std::u16string_view section, std::u16string_view key) {
@@ -376,9 +382,15 @@ Lookup Find(std::u16string_view units, std::u16string_view section, std::u16stri
       if (lookup.section_found) {
         break;
       }
+      if (!lookup.first_header) {
+        lookup.first_header = line.begin;
+      }
       lookup.section_found = NameMatches(line.name, section);
       if (!lookup.section_found) {
         continue;
+      }
+      if (line.next != line.end) {
+        lookup.after_header = line.next;
       }
     } else if (!lookup.section_found || line.kind != LineKind::kKey) {
       continue;
@@ -519,12 +531,19 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
 
   // A missing section goes at the end, after a line break if the last line
   // lacks one.
-  const std::size_t insert_at = lookup.section_found ? lookup.insert_at : units.size();
-  const bool after_unterminated = lookup.section_found
-                                      ? lookup.insert_after_unterminated
-                                      : !units.empty() && !IsLineBreak(units.back());
+  std::size_t insert_at = lookup.section_found ? lookup.insert_at : units.size();
+  bool after_unterminated = lookup.section_found ? lookup.insert_after_unterminated
+                                                 : !units.empty() && !IsLineBreak(units.back());
   if (insert_at == units.size() && file.EndDependsOnWhatFollows()) {
-    return std::nullopt;
+    // Text after a character the end cuts short would change how it reads:
+    // the new lines go before that end, or nowhere.
+    const std::optional<std::size_t> earlier =
+        lookup.section_found ? lookup.after_header : lookup.first_header;
+    if (!earlier || *earlier == units.size()) {
+      return std::nullopt;
+    }
+    insert_at = *earlier;
+    after_unterminated = false;
   }
   const std::string_view line_break = FileLineBreak(units);
   std::string added(after_unterminated ? line_break : "");

@@ -198,11 +198,25 @@ TEST(SetProfileValue, RefusesWhatCannotBeStoredFaithfully) {
         << r[0] << " / " << r[1] << " / " << r[2];
   }
   // Text after a character cut by the end of the file, or after an odd byte
-  // of UTF-16, would change how that character reads.
-  for (const std::string& content : {"\xEF\xBB\xBF[A]\nk=x\xE2"s, "\xFF\xFE[\0A\0]\0\n"s}) {
+  // of UTF-16, would change how that character reads; with no earlier place
+  // for the new lines, the write is refused.
+  for (const std::string& content : {"\xEF\xBB\xBFk=x\xE2"s, "\xFF\xFEk\0=\0x"s}) {
     EXPECT_EQ(SetProfileValue(content, "B", "k", "1"), std::nullopt);
   }
-  EXPECT_TRUE(SetProfileValue("\xEF\xBB\xBF[A]\nk=x\xE2", "A", "k", "1"));
+}
+
+TEST(SetProfileValue, LeavesABrokenLastCharacterAlone) {
+  const std::vector<WriteCase> cases = {
+      {"\xEF\xBB\xBF[A]\nk=x\xE2", "A", "k", "1", "\xEF\xBB\xBF[A]\nk=1"},
+      {"\xEF\xBB\xBF[A]\nk=x\xE2", "A", "j", "1", "\xEF\xBB\xBF[A]\nj=1\nk=x\xE2"},
+      {"\xEF\xBB\xBFt=1\n[A]\nk=x\xE2", "B", "j", "1", "\xEF\xBB\xBFt=1\n[B]\nj=1\n[A]\nk=x\xE2"},
+      {"\xFF\xFE[\0A\0]\0\n\0k"s, "A", "j", "1",
+       "\xFF\xFE[\0A\0]\0\n\0j\0=\0"
+       "1\0\n\0k"s},
+  };
+  for (const WriteCase& c : cases) {
+    EXPECT_EQ(SetProfileValue(c.before, c.section, c.key, c.value), c.after) << c.before;
+  }
 }
 
 TEST(SetProfileValue, WrittenValueReadsBackAndNothingElseMoves) {
