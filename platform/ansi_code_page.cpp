@@ -13,7 +13,8 @@ struct BestFit {
 };
 
 // The substitutions Wine makes when converting UTF-16 to Windows-1252, for the
-// units outside the code page that do not become "?"; sorted by unit.
+// units outside the code page that do not become "?"; sorted by unit. Taken
+// from Wine 8 by converting every unit with WideCharToMultiByte(1252, 0, ...).
 constexpr BestFit kBestFit[] = {
     {0x0100, 0x41}, {0x0101, 0x61}, {0x0102, 0x41}, {0x0103, 0x61}, {0x0104, 0x41}, {0x0105, 0x61},
     {0x0106, 0x43}, {0x0107, 0x63}, {0x0108, 0x43}, {0x0109, 0x63}, {0x010A, 0x43}, {0x010B, 0x63},
