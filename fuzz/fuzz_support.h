@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
+
 // What the two profile fuzzers share: how an input is cut into names and a
 // file, an independent view of a file's lines, and the names a file holds.
 namespace zephran::fuzz {
@@ -59,17 +61,97 @@ inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// The game's blanks: tab to carriage return, space and Ctrl-Z.
+inline bool IsBlank(char c) {
+  return (c >= '\t' && c <= '\r') || c == ' ' || c == '\x1a';
+}
+
 inline std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+  while (!text.empty() && IsBlank(text.front())) {
     text.remove_prefix(1);
   }
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+  while (!text.empty() && IsBlank(text.back())) {
     text.remove_suffix(1);
   }
   return text;
 }
 
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// A file behind a UTF-16 byte-order mark, either way round.
+inline bool IsUtf16(std::string_view text) {
+  return text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF");
+}
+
+// A file in the ANSI code page: its bytes are its characters.
+inline bool IsAnsi(std::string_view text) {
+  return !text.starts_with(kUtf8Bom) && !IsUtf16(text);
+}
+
+inline void AppendUtf8(std::string& out, char16_t unit) {
+  if (unit < 0x80) {
+    out.push_back(static_cast<char>(unit));
+  } else if (unit < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  }
+}
+
+// A UTF-16 file with each unit written as UTF-8 (the mark too), so that its lines can be cut and
+// compared like those of the other files; other files are returned as they are. A last odd byte is
+// a unit.
+inline std::string UnitsAsBytes(std::string_view text) {
+  if (!IsUtf16(text)) {
+    return std::string(text);
+  }
+  const bool little = text[0] == '\xFF';
+  std::string out;
+  for (std::size_t at = 0; at < text.size(); at += 2) {
+    const auto first = static_cast<unsigned char>(text[at]);
+    const auto second = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
+    const unsigned unit =
+        (little || at + 1 == text.size()) ? (second << 8) | first : (first << 8) | second;
+    AppendUtf8(out, static_cast<char16_t>(unit));
+  }
+  return out;
+}
+
+// ANSI text as it appears in `file` once written there, in the form
+// UnitsAsBytes gives: the bytes themselves in an ANSI file, UTF-8 otherwise.
+inline std::string AsFileText(std::string_view file, std::string_view ansi) {
+  if (IsAnsi(file)) {
+    return std::string(ansi);
+  }
+  std::string out;
+  for (const char c : ansi) {
+    AppendUtf8(out, zephran::platform::WideFromAnsi(static_cast<unsigned char>(c)));
+  }
+  return out;
+}
+
+// True when the file ends inside a character: a UTF-8 sequence the end cuts
+// short, or the odd byte of a UTF-16 file. Text added after it would change
+// how it reads, so a writer may refuse to append there.
+inline bool EndsInsideACharacter(std::string_view text) {
+  if (IsUtf16(text)) {
+    return text.size() % 2 != 0;
+  }
+  if (!text.starts_with(kUtf8Bom)) {
+    return false;
+  }
+  for (std::size_t back = 1; back <= 3 && back <= text.size() - kUtf8Bom.size(); ++back) {
+    const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+    const std::size_t following = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : byte >= 0xC2 ? 1 : 0;
+    if (byte <= 0xF4 && following >= back) {
+      return true;
+    }
+  }
+  return false;
+}
 
 // The file as pieces: a leading byte-order mark on its own, then each line
 // with its line end (CR LF, CR or LF; the last line may have none). Joined,

@@ -1,16 +1,19 @@
 // Writes one key into any file, then checks what an edit in place promises:
 //  - no crash and no sanitizer report;
-//  - names and a value made of plain characters are never refused;
+//  - names and a value made of plain characters are never refused, unless
+//    the file ends inside a character (text appended would change it);
 //  - reading the key back gives the value written, and writing it again
 //    changes nothing;
 //  - every other key reads as before;
 //  - untouched lines keep their bytes. The file and the result are cut into
-//    lines (each with its own line end, a byte-order mark on its own) and the
+//    lines (each with its own line end, a byte-order mark on its own; a
+//    UTF-16 file is first turned into UTF-8 unit by unit) and the
 //    longest equal runs at the front and at the back are set aside. What is
 //    left must be one of:
 //      nothing at all (the value was already there);
 //      one line for one line, with the same line end, where the bytes up to
-//      the key's "=" are kept: the value was replaced inside its line;
+//      the key's "=" are kept: the value was replaced inside its line; or a
+//      line without "=" that gained "=value";
 //      inserted lines only, "key=value" or "[section]" then "key=value", each
 //      ended by a line end, optionally after the file's last line has gained
 //      the line end it lacked.
@@ -71,9 +74,11 @@ bool IsWholeLine(std::string_view piece, std::string_view expected) {
   return !zf::LineEnd(piece).empty() && zf::WithoutLineEnd(piece) == expected;
 }
 
-// One line for one line: same line end, and the change starts after the
-// line's first "=", that is inside the value.
-bool IsValueReplacement(std::string_view before, std::string_view after) {
+// One line for one line, with the same line end: either the change starts
+// after the line's first "=", that is inside the value, or a line without
+// "=" (a key the game reads as missing) gained "=" and the value.
+bool IsValueReplacement(std::string_view before, std::string_view after,
+                        std::string_view written_value) {
   if (zf::LineEnd(before) != zf::LineEnd(after)) {
     return false;
   }
@@ -82,7 +87,13 @@ bool IsValueReplacement(std::string_view before, std::string_view after) {
   const auto [kept, unused] = std::ranges::mismatch(before, after);
   const std::size_t prefix = static_cast<std::size_t>(kept - before.begin());
   const std::size_t equals = before.find('=');
-  return equals != std::string_view::npos && equals < prefix;
+  if (equals != std::string_view::npos) {
+    return equals < prefix;
+  }
+  const std::string gained = "=" + std::string(written_value);
+  return after.size() == before.size() + gained.size() &&
+         after.substr(prefix, gained.size()) == gained &&
+         after.substr(prefix + gained.size()) == before.substr(prefix);
 }
 
 // Inserted lines, after the optional completion of an unterminated last line.
@@ -99,8 +110,9 @@ bool IsInsertion(const std::vector<std::string_view>& removed,
   } else if (!removed.empty()) {
     return false;
   }
-  const std::string key_line = std::string(write.key) + "=" + std::string(write.value);
-  const std::string header = "[" + std::string(write.section) + "]";
+  const std::string key_line =
+      zf::AsFileText(write.content, std::string(write.key) + "=" + std::string(write.value));
+  const std::string header = zf::AsFileText(write.content, "[" + std::string(write.section) + "]");
   const std::size_t count = added.size() - next;
   if (count == 1) {
     return IsWholeLine(added[next], key_line);
@@ -109,8 +121,10 @@ bool IsInsertion(const std::vector<std::string_view>& removed,
 }
 
 void CheckUntouchedLines(std::string_view content, std::string_view result, const Write& write) {
-  const std::vector<std::string_view> before = zf::Pieces(content);
-  const std::vector<std::string_view> after = zf::Pieces(result);
+  const std::string content_units = zf::UnitsAsBytes(content);
+  const std::string result_units = zf::UnitsAsBytes(result);
+  const std::vector<std::string_view> before = zf::Pieces(content_units);
+  const std::vector<std::string_view> after = zf::Pieces(result_units);
   const std::size_t shorter = std::min(before.size(), after.size());
   std::size_t front = 0;
   while (front < shorter && before[front] == after[front]) {
@@ -128,7 +142,8 @@ void CheckUntouchedLines(std::string_view content, std::string_view result, cons
   if (removed.empty() && added.empty()) {
     return;
   }
-  if (removed.size() == 1 && added.size() == 1 && IsValueReplacement(removed[0], added[0])) {
+  if (removed.size() == 1 && added.size() == 1 &&
+      IsValueReplacement(removed[0], added[0], zf::AsFileText(content, write.value))) {
     return;
   }
   if (!IsInsertion(removed, added, write)) {
@@ -136,9 +151,14 @@ void CheckUntouchedLines(std::string_view content, std::string_view result, cons
   }
 }
 
+// Names asked for end at a NUL, as C strings do.
+std::string_view AsAsked(std::string_view name) {
+  return zf::TrimBlanks(name.substr(0, name.find('\0')));
+}
+
 bool IsWrittenKey(std::string_view section, std::string_view key, const Write& write) {
-  return zf::EqualsIgnoringCase(zf::TrimBlanks(section), write.section) &&
-         zf::EqualsIgnoringCase(zf::TrimBlanks(key), write.key);
+  return zf::EqualsIgnoringCase(AsAsked(section), write.section) &&
+         zf::EqualsIgnoringCase(AsAsked(key), write.key);
 }
 
 void CheckOtherKeys(std::string_view content, std::string_view result, const Write& write) {
@@ -165,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       SetProfileValue(write.content, write.section, write.key, write.value);
   if (!result) {
     if (!write.section.empty() && !write.key.empty() && IsPlain(write.section) &&
-        IsPlain(write.key) && IsPlain(write.value)) {
+        IsPlain(write.key) && IsPlain(write.value) && !zf::EndsInsideACharacter(write.content)) {
       Fail("a plain entry was refused");
     }
     return 0;

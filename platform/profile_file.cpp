@@ -2,44 +2,39 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ansi_code_page.h"
 
 namespace zephran::platform {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
+enum class Encoding { kAnsi, kUtf8, kUtf16Le, kUtf16Be };
+
+// The system's blanks: tab, line feed, vertical tab, form feed, carriage
+// return, space, and Ctrl-Z (an end-of-file mark on old DOS media).
+bool IsBlank(char16_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x1A || c == 0x20;
 }
 
-bool IsLineBreak(char c) {
+bool IsLineBreak(char16_t c) {
   return c == '\r' || c == '\n';
 }
 
-// The first CR or LF at or after `from`, or the end of `content`. A plain
-// scan: find_first_of with a two-character set calls memchr once per byte,
-// which made the search for line ends most of the cost of reading a file.
-std::size_t FindLineBreak(std::string_view content, std::size_t from) {
-  const auto found =
-      std::find_if(content.begin() + static_cast<std::ptrdiff_t>(from), content.end(), IsLineBreak);
-  return static_cast<std::size_t>(found - content.begin());
-}
-
-bool IsQuote(char c) {
+bool IsQuote(char16_t c) {
   return c == '"' || c == '\'';
 }
 
-// Deliberately not std::tolower: the result must not depend on the locale,
-// and bytes above 0x7F are never folded (names match as ASCII only).
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+// Names match as ASCII only: the system folds no other letter.
+char16_t AsciiLower(char16_t c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c - 'A' + 'a') : c;
 }
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return std::ranges::equal(a, b, [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
-std::string_view Trim(std::string_view text) {
+std::u16string_view Trim(std::u16string_view text) {
   while (!text.empty() && IsBlank(text.front())) {
     text.remove_prefix(1);
   }
@@ -49,101 +44,407 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// A value wrapped in one pair of like quotes is read without them, so that
-// values with meaningful edge spaces can be stored as "  x  ".
-bool HasEnclosingQuotes(std::string_view value) {
-  return value.size() >= 2 && IsQuote(value.front()) && value.front() == value.back();
+// The system keeps names and values as C strings: a NUL ends them.
+std::u16string_view UpToNul(std::u16string_view text) {
+  return text.substr(0, text.find(u'\0'));
 }
 
-enum class LineKind { kBlank, kComment, kSection, kKey, kText };
+bool NameMatches(std::u16string_view name, std::u16string_view wanted) {
+  return std::ranges::equal(UpToNul(name), wanted,
+                            [](char16_t a, char16_t b) { return AsciiLower(a) == AsciiLower(b); });
+}
 
-// A line as offsets into the content, so that a writer can splice new bytes in
-// without disturbing anything else.
-struct Line {
-  LineKind kind = LineKind::kText;
-  std::size_t end = 0;   // one past the last byte before the line break
-  std::size_t next = 0;  // first byte of the following line
-  std::string_view name;
-  // The value as written, trimmed, quotes kept. For an empty value both sit at
-  // the end of the line so that a new value lands after any padding.
-  std::size_t value_begin = 0;
-  std::size_t value_end = 0;
+std::u16string WideFromAnsiText(std::string_view text) {
+  std::u16string wide(text.size(), u'\0');
+  std::ranges::transform(text, wide.begin(),
+                         [](char c) { return WideFromAnsi(static_cast<unsigned char>(c)); });
+  return wide;
+}
+
+std::string AnsiFromWideText(std::u16string_view text) {
+  std::string ansi;
+  ansi.reserve(text.size());
+  for (const char16_t c : text) {
+    ansi.push_back(static_cast<char>(AnsiFromWide(c)));
+  }
+  return ansi;
+}
+
+// A name asked for, as the system sees it: ANSI text up to a NUL, trimmed.
+std::u16string WantedName(std::string_view name) {
+  const std::u16string wide = WideFromAnsiText(name.substr(0, name.find('\0')));
+  return std::u16string(Trim(wide));
+}
+
+void AppendUtf8(std::string& out, char16_t unit) {
+  if (unit < 0x80) {
+    out.push_back(static_cast<char>(unit));
+  } else if (unit < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  }
+}
+
+// One character of UTF-8 the way the system's converter takes it: a broken
+// sequence becomes one U+FFFD for its lead byte and every continuation byte
+// that still fitted, and a sequence cut short by the end of the file swallows
+// all that is left. `at` moves past what was used.
+struct Utf8Char {
+  std::uint32_t code = 0;
+  bool valid = false;
+  bool cut_by_end = false;
 };
 
-// Walks the content one line at a time; every byte is looked at a bounded
+Utf8Char DecodeUtf8(std::string_view bytes, std::size_t& at) {
+  const auto lead = static_cast<unsigned char>(bytes[at++]);
+  if (lead < 0x80) {
+    return {lead, true, false};
+  }
+  int following = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    following = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    following = 2;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    following = 3;
+  } else {
+    return {};
+  }
+  if (bytes.size() - at < static_cast<std::size_t>(following)) {
+    at = bytes.size();
+    return {0, false, true};
+  }
+  static constexpr unsigned char kLeadMask[4] = {0x7F, 0x1F, 0x0F, 0x07};
+  std::uint32_t code = lead & kLeadMask[following];
+  const auto next = [&]() -> int {
+    const int bits = static_cast<unsigned char>(bytes[at]) ^ 0x80;
+    return bits < 0x40 ? bits : -1;
+  };
+  if (following == 3) {
+    const int bits = next();
+    if (bits < 0) {
+      return {};
+    }
+    code = (code << 6) | static_cast<std::uint32_t>(bits);
+    ++at;
+    if (code < 0x10) {  // overlong
+      return {};
+    }
+  }
+  if (following >= 2) {
+    const int bits = next();
+    if (bits < 0 || code >= 0x110) {  // past U+10FFFF
+      return {};
+    }
+    code = (code << 6) | static_cast<std::uint32_t>(bits);
+    ++at;
+    if (code < 0x20 || (code >= 0x360 && code < 0x380)) {  // overlong, or a surrogate
+      return {};
+    }
+  }
+  const int bits = next();
+  if (bits < 0) {
+    return {};
+  }
+  code = (code << 6) | static_cast<std::uint32_t>(bits);
+  ++at;
+  return {code, true, false};
+}
+
+// The file as the system sees it: UTF-16 units, each with the offset of its
+// first byte, so that an edit found in the units can be made in the bytes.
+class DecodedFile {
+ public:
+  explicit DecodedFile(std::string_view content) : content_(content) {
+    if (content.starts_with(kUtf8Bom)) {
+      encoding_ = Encoding::kUtf8;
+      DecodeUtf8File(kUtf8Bom.size());
+    } else if (content.starts_with("\xFF\xFE")) {
+      encoding_ = Encoding::kUtf16Le;
+      DecodeUtf16File();
+    } else if (content.starts_with("\xFE\xFF")) {
+      encoding_ = Encoding::kUtf16Be;
+      DecodeUtf16File();
+    } else {
+      units_ = WideFromAnsiText(content);
+    }
+  }
+
+  Encoding encoding() const { return encoding_; }
+  const std::u16string& units() const { return units_; }
+
+  // Where unit `index` starts in the file; the file's size for the end.
+  std::size_t ByteOffset(std::size_t index) const {
+    if (index >= units_.size()) {
+      return content_.size();
+    }
+    switch (encoding_) {
+      case Encoding::kAnsi:
+        return index;
+      case Encoding::kUtf8:
+        return offsets_[index];
+      case Encoding::kUtf16Le:
+      case Encoding::kUtf16Be:
+        return 2 + 2 * index;
+    }
+    return index;
+  }
+
+  // True when text added at the end would change how the file's own last
+  // units read: a UTF-8 sequence cut by the end, or an odd byte after UTF-16.
+  bool EndDependsOnWhatFollows() const { return end_depends_on_what_follows_; }
+
+  // ANSI text in the file's encoding.
+  std::string Encode(std::string_view ansi) const {
+    if (encoding_ == Encoding::kAnsi) {
+      return std::string(ansi);
+    }
+    std::string out;
+    for (const char16_t unit : WideFromAnsiText(ansi)) {
+      if (encoding_ == Encoding::kUtf8) {
+        AppendUtf8(out, unit);
+      } else {
+        const char low = static_cast<char>(unit & 0xFF);
+        const char high = static_cast<char>(unit >> 8);
+        out.push_back(encoding_ == Encoding::kUtf16Le ? low : high);
+        out.push_back(encoding_ == Encoding::kUtf16Le ? high : low);
+      }
+    }
+    return out;
+  }
+
+ private:
+  void DecodeUtf8File(std::size_t at) {
+    units_.reserve(content_.size() - at);
+    offsets_.reserve(content_.size() - at);
+    while (at < content_.size()) {
+      const std::size_t start = at;
+      const Utf8Char c = DecodeUtf8(content_, at);
+      end_depends_on_what_follows_ = c.cut_by_end;
+      if (!c.valid) {
+        Push(u'\xFFFD', start);
+      } else if (c.code >= 0x10000) {
+        Push(static_cast<char16_t>(0xD800 + ((c.code - 0x10000) >> 10)), start);
+        Push(static_cast<char16_t>(0xDC00 + ((c.code - 0x10000) & 0x3FF)), start);
+      } else {
+        Push(static_cast<char16_t>(c.code), start);
+      }
+    }
+  }
+
+  void Push(char16_t unit, std::size_t offset) {
+    units_.push_back(unit);
+    offsets_.push_back(offset);
+  }
+
+  // A last odd byte reads as a unit of its own (the system reads one byte
+  // past the file there, which holds zero).
+  void DecodeUtf16File() {
+    const bool little = encoding_ == Encoding::kUtf16Le;
+    units_.reserve((content_.size() - 1) / 2);
+    for (std::size_t at = 2; at < content_.size(); at += 2) {
+      const auto first = static_cast<unsigned char>(content_[at]);
+      if (at + 1 == content_.size()) {
+        units_.push_back(first);
+        end_depends_on_what_follows_ = true;
+        break;
+      }
+      const auto second = static_cast<unsigned char>(content_[at + 1]);
+      units_.push_back(
+          static_cast<char16_t>(little ? (second << 8) | first : (first << 8) | second));
+    }
+  }
+
+  std::string_view content_;
+  Encoding encoding_ = Encoding::kAnsi;
+  std::u16string units_;
+  std::vector<std::size_t> offsets_;
+  bool end_depends_on_what_follows_ = false;
+};
+
+enum class LineKind { kBlank, kSection, kKey };
+
+// A line as unit indices into the decoded file. Lines end at CR LF, CR or
+// LF; the system splits at any run of them, which is the same once blank
+// lines are skipped.
+struct Line {
+  LineKind kind = LineKind::kBlank;
+  std::size_t begin = 0;
+  std::size_t end = 0;   // one past the last unit before the line break
+  std::size_t next = 0;  // first unit of the following line
+  std::u16string_view name;
+  bool has_value = false;
+  // Where the name ends (for a key without "=") and the value as written,
+  // trimmed, quotes kept. An empty value sits at the end of the line so that
+  // a new value lands after any padding.
+  std::size_t name_end = 0;
+  std::size_t value_begin = 0;
+  std::size_t value_end = 0;
+  bool starts_with_semicolon = false;
+};
+
+// Walks the units one line at a time; every unit is looked at a bounded
 // number of times, so reading and writing stay linear in the file size.
 class LineReader {
  public:
-  explicit LineReader(std::string_view content)
-      : content_(content), position_(content.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
+  explicit LineReader(std::u16string_view units) : units_(units) {}
 
   bool Next(Line& line) {
-    if (position_ >= content_.size()) {
+    if (position_ >= units_.size()) {
       return false;
     }
     const std::size_t begin = position_;
-    const std::size_t end = FindLineBreak(content_, begin);
+    const auto found = std::find_if(units_.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    units_.end(), IsLineBreak);
+    const auto end = static_cast<std::size_t>(found - units_.begin());
     std::size_t next = end;
-    if (next < content_.size()) {
-      next += content_.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+    if (next < units_.size()) {
+      next +=
+          (units_[next] == '\r' && next + 1 < units_.size() && units_[next + 1] == '\n') ? 2 : 1;
     }
     position_ = next;
     line = Classify(begin, end);
+    line.begin = begin;
     line.end = end;
     line.next = next;
     return true;
   }
 
  private:
+  std::size_t IndexOf(std::u16string_view part) const {
+    return static_cast<std::size_t>(part.data() - units_.data());
+  }
+
   Line Classify(std::size_t begin, std::size_t end) const {
-    const std::string_view raw = content_.substr(begin, end - begin);
-    const std::string_view text = Trim(raw);
+    const std::u16string_view text = Trim(units_.substr(begin, end - begin));
     Line line;
     if (text.empty()) {
-      line.kind = LineKind::kBlank;
-    } else if (text.front() == '[') {
-      line.kind = LineKind::kSection;
-      const std::string_view inner = text.substr(1);
-      line.name = Trim(inner.substr(0, inner.rfind(']')));
-    } else if (text.front() == ';') {
-      line.kind = LineKind::kComment;
-    } else if (const std::size_t equals = text.find('='); equals != std::string_view::npos) {
-      line.kind = LineKind::kKey;
-      line.name = Trim(text.substr(0, equals));
-      const std::size_t text_begin = begin + static_cast<std::size_t>(text.data() - raw.data());
-      std::size_t value_begin = text_begin + equals + 1;
-      while (value_begin < end && IsBlank(content_[value_begin])) {
-        ++value_begin;
-      }
-      line.value_begin = value_begin;
-      line.value_end = std::max(value_begin, text_begin + text.size());
+      return line;
     }
+    // "[" opens a section only when a "]" follows somewhere on the line; the
+    // last one ends the name.
+    if (text.front() == '[') {
+      if (const std::size_t close = text.rfind(u']'); close != std::u16string_view::npos) {
+        line.kind = LineKind::kSection;
+        line.name = Trim(text.substr(1, close - 1));
+        return line;
+      }
+    }
+    // Anything else is a key, ";" lines included; a line without "=" is a key
+    // without a value, which reads as missing and hides later namesakes.
+    line.kind = LineKind::kKey;
+    line.starts_with_semicolon = text.front() == ';';
+    const std::size_t equals = text.find(u'=');
+    if (equals == std::u16string_view::npos) {
+      line.name = text;
+      line.name_end = IndexOf(text) + text.size();
+      return line;
+    }
+    line.name = Trim(text.substr(0, equals));
+    line.has_value = true;
+    const std::u16string_view value = Trim(text.substr(equals + 1));
+    line.value_begin = value.empty() ? end : IndexOf(value);
+    line.value_end = value.empty() ? end : IndexOf(value) + value.size();
     return line;
   }
 
-  std::string_view content_{};
+  std::u16string_view units_;
   std::size_t position_ = 0;
 };
 
-// The line break new lines get: whatever the file already uses first, and
-// CRLF, as Windows writes, when there is nothing to copy.
-std::string_view FileLineBreak(std::string_view content) {
-  const std::size_t at = content.find_first_of("\r\n");
-  if (at == std::string_view::npos || content.compare(at, 2, "\r\n") == 0) {
-    return "\r\n";
+// What the system finds for a section and a key, and where a new key would
+// go: after the last key of the first matching section (";" lines do not
+// count, so that a new key lands before a trailing comment), or after its
+// header.
+struct Lookup {
+  bool section_found = false;
+  std::optional<Line> key_line;
+  std::size_t insert_at = 0;
+  bool insert_after_unterminated = false;
+  // Places that leave the end of the file alone: right after the section's
+  // header, and the start of the first header line.
+  std::optional<std::size_t> after_header;
+  std::optional<std::size_t> first_header;
+};
+
+Lookup Find(std::u16string_view units, std::u16string_view section, std::u16string_view key) {
+  Lookup lookup;
+  // Keys above the first header belong to a section without a name.
+  lookup.section_found = section.empty();
+  LineReader reader(units);
+  Line line;
+  while (reader.Next(line)) {
+    if (line.kind == LineKind::kSection) {
+      if (lookup.section_found) {
+        break;
+      }
+      if (!lookup.first_header) {
+        lookup.first_header = line.begin;
+      }
+      lookup.section_found = NameMatches(line.name, section);
+      if (!lookup.section_found) {
+        continue;
+      }
+      if (line.next != line.end) {
+        lookup.after_header = line.next;
+      }
+    } else if (!lookup.section_found || line.kind != LineKind::kKey) {
+      continue;
+    } else if (NameMatches(line.name, key)) {
+      lookup.key_line = line;
+      break;
+    } else if (line.starts_with_semicolon) {
+      continue;
+    }
+    lookup.insert_at = line.next;
+    lookup.insert_after_unterminated = line.next == line.end;
   }
-  return content[at] == '\r' ? "\r" : "\n";
+  return lookup;
 }
 
-bool EndsUnterminated(std::string_view content) {
-  if (content.starts_with(kUtf8Bom)) {
-    content.remove_prefix(kUtf8Bom.size());
+// The value as the system copies it into a buffer of `capacity` units. One
+// pair of like quotes around it is dropped; when the closing quote does not
+// fit, the system still drops the last unit copied.
+std::u16string CopyValue(std::u16string_view value, std::size_t capacity) {
+  value = UpToNul(value);
+  const bool quoted = value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front();
+  if (quoted) {
+    value.remove_prefix(1);
   }
-  return !content.empty() && !IsLineBreak(content.back());
+  std::u16string copy(value.substr(0, capacity - 1));
+  if (quoted && capacity >= value.size() && !copy.empty()) {
+    copy.pop_back();
+  }
+  return copy;
+}
+
+std::optional<std::u16string> FindValue(std::u16string_view units, std::string_view section,
+                                        std::string_view key) {
+  const Lookup lookup = Find(units, WantedName(section), WantedName(key));
+  if (!lookup.key_line || !lookup.key_line->has_value) {
+    return std::nullopt;
+  }
+  const Line& line = *lookup.key_line;
+  return std::u16string(units.substr(line.value_begin, line.value_end - line.value_begin));
+}
+
+// The line break new lines get: whatever the file already uses first, and
+// CRLF, as Windows writes, when there is nothing to copy.
+std::string_view FileLineBreak(std::u16string_view units) {
+  const auto found = std::ranges::find_if(units, IsLineBreak);
+  if (found == units.end() || (*found == '\r' && found + 1 != units.end() && found[1] == '\n')) {
+    return "\r\n";
+  }
+  return *found == '\r' ? "\r" : "\n";
 }
 
 bool HasEdgeBlank(std::string_view text) {
-  return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
+  const auto blank = [](char c) { return IsBlank(static_cast<unsigned char>(c)); };
+  return !text.empty() && (blank(text.front()) || blank(text.back()));
 }
 
 bool HasControlBreak(std::string_view text) {
@@ -153,11 +454,12 @@ bool HasControlBreak(std::string_view text) {
 // A write is refused, rather than stored in a form that reads back differently
 // or alters neighbouring lines, when:
 //  - any of the three holds CR, LF or NUL (would split or cut the line);
-//  - section or key is empty or has edge spaces/tabs (trimmed on reading);
-//  - the section holds "]" (the header name would end early);
-//  - the key holds "=" or starts with "[" or ";" (a header or a comment);
-//  - the value has edge spaces/tabs, or is wrapped in like quotes (both
-//    would be stripped on reading).
+//  - section or key is empty or has edge blanks (trimmed on reading);
+//  - the section holds "]" (kept out, though the last "]" would end it);
+//  - the key holds "=" or starts with "[" (a header) or ";" (a comment to
+//    Windows' own tools, if not to the game);
+//  - the value has edge blanks, or is wrapped in like quotes (both would be
+//    stripped on reading).
 bool IsStorable(std::string_view section, std::string_view key, std::string_view value) {
   if (HasControlBreak(section) || HasControlBreak(key) || HasControlBreak(value)) {
     return false;
@@ -171,7 +473,9 @@ bool IsStorable(std::string_view section, std::string_view key, std::string_view
   if (key.front() == '[' || key.front() == ';') {
     return false;
   }
-  return !HasEdgeBlank(value) && !HasEnclosingQuotes(value);
+  const bool quoted = value.size() >= 2 && IsQuote(static_cast<unsigned char>(value.front())) &&
+                      value.front() == value.back();
+  return !HasEdgeBlank(value) && !quoted;
 }
 
 std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
@@ -184,68 +488,26 @@ std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
   return result;
 }
 
-// Where a new key goes in the first matching section; `key_line` is set
-// instead when the key is already there.
-struct SectionScan {
-  bool section_found = false;
-  std::size_t insert_at = 0;
-  bool insert_after_unterminated = false;
-  std::optional<Line> key_line;
-};
-
-SectionScan ScanSection(std::string_view content, std::string_view section, std::string_view key) {
-  SectionScan scan;
-  LineReader reader(content);
-  Line line;
-  while (reader.Next(line)) {
-    if (line.kind == LineKind::kSection) {
-      if (scan.section_found) {
-        break;
-      }
-      scan.section_found = EqualsIgnoreCase(line.name, section);
-    } else if (!scan.section_found || line.kind != LineKind::kKey) {
-      continue;
-    } else if (EqualsIgnoreCase(line.name, key)) {
-      scan.key_line = line;
-      break;
-    }
-    if (scan.section_found) {
-      scan.insert_at = line.next;
-      scan.insert_after_unterminated = line.next == line.end;
-    }
-  }
-  return scan;
-}
-
 }  // namespace
 
 std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
                                             std::string_view key) {
-  // Names asked for are trimmed like the names in the file, and an empty one
-  // never matches, as GetPrivateProfileString does.
-  section = Trim(section);
-  key = Trim(key);
-  if (section.empty() || key.empty()) {
+  const DecodedFile file(content);
+  const std::optional<std::u16string> value = FindValue(file.units(), section, key);
+  if (!value) {
     return std::nullopt;
   }
-  LineReader reader(content);
-  Line line;
-  bool in_section = false;
-  while (reader.Next(line)) {
-    if (line.kind == LineKind::kSection) {
-      if (in_section) {
-        return std::nullopt;
-      }
-      in_section = EqualsIgnoreCase(line.name, section);
-    } else if (in_section && line.kind == LineKind::kKey && EqualsIgnoreCase(line.name, key)) {
-      std::string_view value = content.substr(line.value_begin, line.value_end - line.value_begin);
-      if (HasEnclosingQuotes(value)) {
-        value = value.substr(1, value.size() - 2);
-      }
-      return std::string(value);
-    }
+  return AnsiFromWideText(CopyValue(*value, value->size() + 2));
+}
+
+std::optional<std::string> ReadProfileValue(std::string_view content, std::string_view section,
+                                            std::string_view key, std::size_t capacity) {
+  const DecodedFile file(content);
+  const std::optional<std::u16string> value = FindValue(file.units(), section, key);
+  if (!value) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return capacity == 0 ? std::string() : AnsiFromWideText(CopyValue(*value, capacity));
 }
 
 std::optional<std::string> SetProfileValue(std::string_view content, std::string_view section,
@@ -253,32 +515,48 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
   if (!IsStorable(section, key, value)) {
     return std::nullopt;
   }
-  const SectionScan scan = ScanSection(content, section, key);
-  if (scan.key_line) {
-    return Splice(content, scan.key_line->value_begin, scan.key_line->value_end, value);
-  }
-
-  const std::string_view line_break = FileLineBreak(content);
-  std::string added;
-  if (!scan.section_found) {
-    if (EndsUnterminated(content)) {
-      added.append(line_break);
+  const DecodedFile file(content);
+  const std::u16string_view units = file.units();
+  const Lookup lookup = Find(units, WideFromAnsiText(section), WideFromAnsiText(key));
+  if (lookup.key_line) {
+    const Line& line = *lookup.key_line;
+    if (!line.has_value) {
+      // A key without "=" hides later ones; it gets the "=" it lacked.
+      return Splice(content, file.ByteOffset(line.name_end), file.ByteOffset(line.name_end),
+                    file.Encode(std::string("=").append(value)));
     }
-    added.append("[").append(section).append("]").append(line_break);
-    added.append(key).append("=").append(value).append(line_break);
-    return Splice(content, content.size(), content.size(), added);
+    return Splice(content, file.ByteOffset(line.value_begin), file.ByteOffset(line.value_end),
+                  file.Encode(value));
   }
 
-  if (scan.insert_after_unterminated) {
-    added.append(line_break);
+  // A missing section goes at the end, after a line break if the last line
+  // lacks one.
+  std::size_t insert_at = lookup.section_found ? lookup.insert_at : units.size();
+  bool after_unterminated = lookup.section_found ? lookup.insert_after_unterminated
+                                                 : !units.empty() && !IsLineBreak(units.back());
+  if (insert_at == units.size() && file.EndDependsOnWhatFollows()) {
+    // Text after a character the end cuts short would change how it reads:
+    // the new lines go before that end, or nowhere.
+    const std::optional<std::size_t> earlier =
+        lookup.section_found ? lookup.after_header : lookup.first_header;
+    if (!earlier || *earlier == units.size()) {
+      return std::nullopt;
+    }
+    insert_at = *earlier;
+    after_unterminated = false;
+  }
+  const std::string_view line_break = FileLineBreak(units);
+  std::string added(after_unterminated ? line_break : "");
+  if (!lookup.section_found) {
+    added.append("[").append(section).append("]").append(line_break);
   }
   added.append(key).append("=").append(value);
   // A lone CR in front of an existing LF would fuse with it into one CRLF and
   // swallow the blank line that LF ends.
-  const bool fuses =
-      line_break == "\r" && scan.insert_at < content.size() && content[scan.insert_at] == '\n';
+  const bool fuses = line_break == "\r" && insert_at < units.size() && units[insert_at] == '\n';
   added.append(fuses ? "\r\n" : line_break);
-  return Splice(content, scan.insert_at, scan.insert_at, added);
+  const std::size_t at = file.ByteOffset(insert_at);
+  return Splice(content, at, at, file.Encode(added));
 }
 
 }  // namespace zephran::platform

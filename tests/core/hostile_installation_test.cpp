@@ -156,15 +156,15 @@ INSTANTIATE_TEST_SUITE_P(
     Files, HostileSettingsTest,
     ::testing::Values(
         SettingsCase{"BinaryGarbage", [] { return RandomBytes(64 * 1024); }, std::nullopt, 1, 0, 0},
-        // A NUL belongs to the value it sits in: that value means nothing, the
-        // others still count.
+        // A NUL ends the name or value it sits in, as it does for the game:
+        // "FullScreen=1\0" reads as full screen.
         SettingsCase{"NulBytes",
                      [] {
                        return "\0\0[Nul]\r\n[Display]\r\nJunk=\0\0\0\r\n"
                               "ScreenWidth=512\r\nFullScreen=1\0\r\n"
                               "BitsPerPixel=32\r\n"s;
                      },
-                     1, 1, 0, 1},
+                     1, 0, 0, 1},
         // Larger than a settings file may be (1 MiB): not read, the defaults shown.
         SettingsCase{"MegabyteLines",
                      [] {

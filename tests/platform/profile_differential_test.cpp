@@ -1,20 +1,21 @@
 // Our profile engine (platform/profile_file.h) against the system's own
-// GetPrivateProfileStringA / WritePrivateProfileStringA: the engine reads and
-// writes the launcher's settings off Windows, and must mean by a file what
-// Windows means by it.
-//
-// When these tests run on Linux, "the system" is Wine (8.0 when written),
-// whose profile code is a careful copy of Windows' but not Windows itself.
-// Cases where the engine deliberately follows Windows sit in the shared
-// tables; what Wine is known to do otherwise is listed apart, each case
-// stating both answers, so that a change on either side shows up here.
+// GetPrivateProfileStringA / WritePrivateProfileStringA. The engine reads and
+// writes the launcher's settings off Windows, where the game reads them with
+// Wine's kernel32; run under Wine, as the cross build's tests are, this holds
+// the engine to what the game will see. The tables name one rule per case;
+// the generated corpus looks for what the tables missed.
 #include "platform/windows_api.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,33 +28,25 @@ namespace zephran::platform {
 namespace {
 
 using namespace std::string_literals;
+using namespace std::string_view_literals;
 
-// What both sides give for a missing file, section or key.
-constexpr std::string_view kDefault = "<default>";
-constexpr std::size_t kCapacity = 1024;
-
-std::string Truncated(std::string_view text, std::size_t capacity) {
-  return capacity == 0 ? std::string() : std::string(text.substr(0, capacity - 1));
-}
+// The launcher's buffer: 255 characters, default "".
+constexpr std::size_t kCapacity = 255;
 
 std::string OurRead(std::string_view content, std::string_view section, std::string_view key,
                     std::size_t capacity = kCapacity) {
-  const std::optional<std::string> value = FindProfileValue(content, section, key);
-  return Truncated(value ? std::string_view(*value) : kDefault, capacity);
+  return ReadProfileValue(content, section, key, capacity).value_or("");
 }
 
-// Text as the system's ANSI functions return it when the file holds UTF-8.
-std::string AnsiFromUtf8(const std::string& utf8) {
-  const int wide_length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                      wide_length);
-  const int length =
-      WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
-  std::string ansi(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), wide_length, ansi.data(), length, nullptr, nullptr);
-  return ansi;
+std::string Utf16(std::u16string_view text, bool little_endian = true) {
+  std::string bytes = little_endian ? "\xFF\xFE" : "\xFE\xFF";
+  for (const char16_t c : text) {
+    const char low = static_cast<char>(c & 0xFF);
+    const char high = static_cast<char>(c >> 8);
+    bytes.push_back(little_endian ? low : high);
+    bytes.push_back(little_endian ? high : low);
+  }
+  return bytes;
 }
 
 class ProfileDifferentialTest : public ::testing::Test {
@@ -68,12 +61,12 @@ class ProfileDifferentialTest : public ::testing::Test {
     return path;
   }
 
-  std::string SystemReadFile(const std::string& path, std::string_view section,
-                             std::string_view key, std::size_t capacity = kCapacity) {
-    std::string buffer(capacity, '\0');
-    const DWORD copied = GetPrivateProfileStringA(
-        std::string(section).c_str(), std::string(key).c_str(), std::string(kDefault).c_str(),
-        buffer.data(), static_cast<DWORD>(capacity), path.c_str());
+  static std::string SystemReadFile(const std::string& path, std::string_view section,
+                                    std::string_view key, std::size_t capacity = kCapacity) {
+    std::string buffer(capacity + 1, '\0');
+    const DWORD copied =
+        GetPrivateProfileStringA(std::string(section).c_str(), std::string(key).c_str(), "",
+                                 buffer.data(), static_cast<DWORD>(capacity), path.c_str());
     buffer.resize(copied);
     return buffer;
   }
@@ -98,8 +91,15 @@ struct ReadCase {
 TEST_F(ProfileDifferentialTest, ReadsAsTheSystemDoes) {
   const std::vector<ReadCase> cases = {
       {"names ignore case", "[Video]\r\nWidth=800\r\n", "VIDEO", "wIDTH"},
+      {"only ASCII ignores case", "[\xC9t\xE9]\r\nk=1\r\n", "\xE9t\xE9", "k"},
       {"blanks around everything", "  [ Video ]  \n\t Width \t=\t 800 \t\n", "Video", "Width"},
       {"blanks around the names asked", "[Video]\nWidth=800\n", " Video\t", " Width "},
+      {"vertical tab, form feed, Ctrl-Z are blanks", "[A\v]\nk=\f1\x1a\n", "A", "k"},
+      {"a trailing Ctrl-Z", "[A]\nk=32\x1a", "A", "k"},
+      {"no-break space is no blank",
+       "[A]\nk=\xA0"
+       "1\n",
+       "A", "k"},
       {"blanks inside names", "[ A B ]\nk x=1\n", "A B", "k x"},
       {"blanks inside the value", "[A]\nk = 1 2 \n", "A", "k"},
       {"single quotes", "[A]\nk='x'\n", "A", "k"},
@@ -109,111 +109,66 @@ TEST_F(ProfileDifferentialTest, ReadsAsTheSystemDoes) {
       {"a lone quote", "[A]\nk=\"\n", "A", "k"},
       {"quotes not at both ends", "[A]\nk=\"x\" y\n", "A", "k"},
       {"one pair of quotes only", "[A]\nk=\"'x'\"\n", "A", "k"},
-      {"doubled quotes", "[A]\nk=\"\"x\"\"\n", "A", "k"},
       {"an empty value", "[A]\nk=   \n", "A", "k"},
       {"= in the value", "[A]\nk=a=b\n", "A", "k"},
       {"; inside a value", "[A]\nk=1 ; comment\n", "A", "k"},
-      {"# is no comment", "[A]\n#k=#1\n", "A", "#k"},
       {"a comment line", "[A]\n;k=1\nk=2\n", "A", "k"},
-      {"a comment is no key", "[A]\n;k=1\n", "A", "k"},
-      {"a commented header", "; [B]\n[A]\nk=2\n", "B", "k"},
+      {"a comment is a key of its own", "[A]\n;k=1\n", "A", ";k"},
       {"text after a header", "[A] tail\nk=1\n", "A", "k"},
       {"the last ] ends the name", "[A]b] tail\nk=1\n", "A]b", "k"},
+      {"[ without ] opens no section", "[Audio\nSubtitles=1\n", "Audio", "Subtitles"},
+      {"keys after a broken header", "[A]\nj=0\n[B\nk=1\n", "A", "k"},
+      {"NUL ends a value",
+       "[A]\nk=64\0"
+       "0\n"s,
+       "A", "k"},
+      {"NUL ends a section name", "[Display\0]\nk=1\n"s, "Display", "k"},
+      {"NUL ends a key name", "[A]\nk\0x=1\n"s, "A", "k"},
+      {"a line without = reads as missing", "[A]\nk\nk=640\n", "A", "k"},
       {"first of duplicate keys", "[A]\nk=1\nK=2\n", "a", "k"},
       {"first of duplicate sections", "[A]\nk=1\n[a]\nk=2\n", "A", "k"},
       {"only the first section", "[A]\nx=1\n[a]\nk=2\n", "A", "k"},
-      {"a later section", "[A]\nk=1\n[B]\n[A]\nj=2\n", "A", "j"},
-      {"an empty section", "[A]\n[B]\nk=1\n", "A", "k"},
       {"keys before any section", "k=1\n[A]\n", "A", "k"},
-      {"a line without =", "[A]\nj\nk=2\n", "A", "k"},
-      {"blank lines", "[A]\n\n\nk=1\n\n", "A", "k"},
-      {"indented lines", "\t[A]\r\n\tk=1\r\n", "A", "k"},
-      {"UTF-8 byte order mark", "\xEF\xBB\xBF[A]\nk=1", "A", "k"},
+      {"the nameless section", "k=1\n[A]\nk=2\n", "", "k"},
+      {"an empty key name", "[A]\n=1\n", "A", " "},
       {"CR LF", "[A]\r\nk=1\r\nj=2\r\n", "A", "j"},
-      {"LF", "[A]\nk=1\nj=2\n", "A", "j"},
       {"CR", "[A]\rk=1\r\rj=2\r", "A", "j"},
-      {"CR after a value", "[A]\nk=1\r\n\r", "A", "k"},
-      {"CR before a value", "[A]\nk=\r1\n", "A", "k"},
+      {"CR in a LF file", "[A]\rk=1\n", "A", "k"},
       {"no final line break", "[A]\r\nk=1\r\nj=2", "A", "j"},
-      {"ANSI bytes kept", "[A]\r\nk=caf\xE9\r\n", "A", "k"},
+      {"ANSI bytes kept", "[A]\r\nk=caf\xE9\x81\r\n", "A", "k"},
+      {"UTF-8 with a byte-order mark", "\xEF\xBB\xBF[A]\nk=caf\xC3\xA9 \xE2\x82\xAC\n", "A", "k"},
+      {"UTF-8 outside the code page", "\xEF\xBB\xBF[A]\nk=\xCE\xA9\xEF\xBC\x96\xF0\x9F\x98\x80\n",
+       "A", "k"},
+      {"broken UTF-8", "\xEF\xBB\xBF[A]\nk=\xE2\x82+\xC0\x80+\xF4\x90\x80\x80+\xED\xA0\x80\n", "A",
+       "k"},
+      {"UTF-8 cut by the end",
+       "\xEF\xBB\xBF[A]\nk=x\xE2"
+       "A",
+       "A", "k"},
+      {"UTF-16LE", Utf16(u"[Display]\r\nScreenWidth=512\r\n"), "Display", "ScreenWidth"},
+      {"UTF-16BE", Utf16(u"[A]\nk=\u00e9\u0100\uff16\n", false), "A", "k"},
+      {"UTF-16 surrogates", Utf16(u"[A]\nk=<\U0001F600\xD800>\n"), "A", "k"},
       {"an empty file", "", "A", "k"},
       {"a missing section", "[A]\nk=1\n", "B", "k"},
       {"a missing key", "[A]\nk=1\n", "A", "j"},
-      {"an empty section name", "[]\nk=1\n", "", "k"},
-      {"a blank section name", "[A]\nk=1\n", " ", "k"},
   };
   for (const ReadCase& c : cases) {
     EXPECT_EQ(SystemRead(c.content, c.section, c.key), OurRead(c.content, c.section, c.key))
         << c.what;
   }
-  EXPECT_EQ(SystemReadFile(folder_.Path("missing.ini"), "A", "k"), kDefault);
+  EXPECT_EQ(SystemReadFile(folder_.Path("missing.ini"), "A", "k"), "");
 }
 
 TEST_F(ProfileDifferentialTest, CutsLongValuesAtTheCapacity) {
-  const std::string value(300, 'v');
-  const std::vector<std::pair<std::string, std::string>> contents = {
-      {"plain", "[A]\r\nk=" + value + "\r\n"}, {"quoted", "[A]\r\nk=\"" + value + "\"\r\n"}};
-  for (const auto& [what, content] : contents) {
-    // 301 fits the value exactly; Wine cuts the quoted one short there (see
-    // KnownDivergencesFromWine).
-    for (const std::size_t capacity : {1, 2, 3, 64, 255, 299, 300, 302, 4096}) {
-      EXPECT_EQ(SystemRead(content, "A", "k", capacity), OurRead(content, "A", "k", capacity))
-          << what << ", capacity " << capacity;
+  for (const std::size_t length : {253, 254, 255, 300}) {
+    const std::string value(length, 'v');
+    for (const std::string& content :
+         {"[A]\r\nk=" + value + "\r\n", "[A]\r\nk=\"" + value + "\"", "[A]\nk='" + value + "'\n"}) {
+      for (const std::size_t capacity : {1, 2, 3, 64, 254, 255, 256, 299, 300, 302, 4096}) {
+        EXPECT_EQ(SystemRead(content, "A", "k", capacity), OurRead(content, "A", "k", capacity))
+            << content.substr(0, 8) << " length " << length << ", capacity " << capacity;
+      }
     }
-  }
-  EXPECT_EQ(SystemRead("[A]\r\nk=" + value, "A", "k", 301), value);
-  EXPECT_EQ(SystemRead("[A]\n", "A", "k", 4), OurRead("[A]\n", "A", "k", 4));
-}
-
-struct Divergence {
-  std::string what;
-  std::string content;
-  std::string section;
-  std::string key;
-  std::string system_says;
-  std::string we_say;
-  std::size_t capacity = kCapacity;
-};
-
-// Where the engine parts from Wine on purpose, or Wine from Windows. The
-// launcher's own settings file has none of these shapes.
-TEST_F(ProfileDifferentialTest, KnownDivergencesFromWine) {
-  const std::string none(kDefault);
-  const std::vector<Divergence> cases = {
-      // Wine reads any line starting with ";" as a key when asked for one.
-      {"a key named like a comment", "[A]\n;k=1\n", "A", ";k", "1", none},
-      {"a comment with blanks", "[A]\n; k=1\n", "A", "; k", "1", none},
-      // A line without "=" is a key without a value to Wine; asking for it
-      // gives the default, and it hides a later key of the same name.
-      {"a key without =", "[A]\nk\nk=1\n", "A", "k", none, "1"},
-      {"an indented key without =", "[A]\n k\nk=2\n", "A", "k", none, "2"},
-      // "[" without "]" opens no section in Wine; its keys go to the one
-      // before, or to the nameless section at the top of the file.
-      {"a header without ]", "[A\nk=1\n", "A", "k", none, "1"},
-      {"keys after a broken header", "[A\nk=1\n", "", "k", "1", none},
-      // We never match an empty name; Wine matches the keys above the first
-      // header to the section "" and "=1" to the key "".
-      {"keys before any section", "k=1\n[A]\nk=2\n", "", "k", "1", none},
-      {"an empty key name", "[A]\n=1\n", "A", "", "1", none},
-      {"a blank key name", "[A]\n=1\n", "A", " ", "1", none},
-      // Wine trims vertical tab, form feed and Ctrl-Z like blanks.
-      {"vertical tab, form feed, Ctrl-Z", "[A]\nk=\v1\f\x1a\n", "A", "k", "1", "\v1\f\x1a"},
-      {"a trailing Ctrl-Z", "[A]\nk=1\x1a\n", "A", "k", "1", "1\x1a"},
-      // Wine's strings end at a NUL; ours are counted.
-      {"a NUL in a value", "[A]\nk=a\0b\n"s, "A", "k", "a", "a\0b"s},
-      // With a byte order mark Wine decodes UTF-8 and answers in the ANSI
-      // code page; the engine hands on the file's bytes.
-      {"UTF-8 in the ANSI code page", "\xEF\xBB\xBF[A]\r\nk=caf\xC3\xA9\r\n", "A", "k",
-       AnsiFromUtf8("caf\xC3\xA9"), "caf\xC3\xA9"},
-      {"UTF-8 beyond the ANSI code page", "\xEF\xBB\xBF[A]\nk=\xCE\xA9\n", "A", "k",
-       AnsiFromUtf8("\xCE\xA9"), "\xCE\xA9"},
-      // Wine cuts the closing quote to fit the capacity, then drops the last
-      // character as if it were still the quote.
-      {"a quoted value filling the capacity", "[A]\nk=\"abc\"\n", "A", "k", "ab", "abc", 4},
-  };
-  for (const Divergence& c : cases) {
-    EXPECT_EQ(SystemRead(c.content, c.section, c.key, c.capacity), c.system_says) << c.what;
-    EXPECT_EQ(OurRead(c.content, c.section, c.key, c.capacity), c.we_say) << c.what;
   }
 }
 
@@ -227,10 +182,8 @@ struct WriteCase {
   std::vector<std::pair<std::string, std::string>> others;
 };
 
-// Wine rewrites the whole file on every write where Windows and the engine
-// touch only the line concerned, so the files are compared by what they say.
-// Each result is also read by the system, to show that Windows would take
-// our file as we do.
+// Wine rewrites the whole file on every write where the engine touches only
+// the line concerned, so the files are compared by what they say.
 TEST_F(ProfileDifferentialTest, WritesReadBackAsTheSystemsDo) {
   const std::string long_value(1000, 'w');
   const std::vector<WriteCase> cases = {
@@ -253,23 +206,21 @@ TEST_F(ProfileDifferentialTest, WritesReadBackAsTheSystemsDo) {
        "FullScreen",
        "0",
        {{"Audio", "Subtitles"}, {"Audio", "FullScreen"}}},
-      {"LF lines", "[A]\nk=1\nj=2\n", "A", "j", "3", {{"A", "k"}}},
-      {"CR lines", "[A]\rk=1\rj=2\r", "A", "k", "3", {{"A", "j"}}},
       {"CR lines, a key added", "[A]\rk=1\r", "A", "j", "2", {{"A", "k"}}},
-      {"a quoted value replaced", "[A]\nk=\"old\"\n", "A", "k", "new", {}},
       {"padding around the old value", "[A]\nk =  old  \nj=1\n", "A", "k", "new", {{"A", "j"}}},
-      {"an empty value", "[A]\nk=1\n", "A", "k", "", {}},
       {"inner blanks and quotes", "[A]\n", "A", "k", "a \"b\" c", {}},
       {"a long value", "[A]\n", "A", "k", long_value, {}},
-      {"a comment naming the key", "[A]\n;k=1\nk=2\n; end\n", "A", "k", "3", {}},
-      {"the first of duplicate sections",
-       "[A]\nk=1\n[B]\nx=1\n[a]\nk=2\n",
-       "A",
-       "k",
-       "3",
-       {{"B", "x"}}},
-      {"the first of duplicate keys", "[A]\nk=1\nK=2\n", "A", "k", "3", {}},
-      {"a byte order mark", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "j", "2", {{"A", "k"}}},
+      {"a key without =", "[A]\nk\nk=1\n", "A", "k", "2", {}},
+      {"a header without ]", "[Audio\nSubtitles=1\n", "Audio", "Subtitles", "0", {}},
+      {"a header ending in a vertical tab",
+       "[Display\v]\nFullScreen=1\n",
+       "Display",
+       "ScreenWidth",
+       "640",
+       {{"Display", "FullScreen"}}},
+      {"a byte order mark", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "A", "j", "\xE9", {{"A", "k"}}},
+      {"UTF-16", Utf16(u"[A]\r\nk=\u0100\r\n"), "A", "j", "\xE9", {{"A", "k"}}},
+      {"UTF-16, a section added", Utf16(u"[A]\r\nk=1"), "B", "j", "2", {{"A", "k"}}},
   };
   for (const WriteCase& c : cases) {
     const std::optional<std::string> ours = SetProfileValue(c.before, c.section, c.key, c.value);
@@ -283,14 +234,316 @@ TEST_F(ProfileDifferentialTest, WritesReadBackAsTheSystemsDo) {
     std::vector<std::pair<std::string, std::string>> probes = c.others;
     probes.emplace_back(c.section, c.key);
     for (const auto& [section, key] : probes) {
-      const std::string expected = OurRead(*ours, section, key);
-      EXPECT_EQ(SystemReadFile(system_file, section, key), expected)
+      const std::string expected = OurRead(*ours, section, key, 4096);
+      EXPECT_EQ(SystemReadFile(system_file, section, key, 4096), expected)
           << c.what << ": [" << section << "] " << key;
-      EXPECT_EQ(SystemReadFile(our_file, section, key), expected)
+      EXPECT_EQ(SystemReadFile(our_file, section, key, 4096), expected)
           << c.what << ", our file: [" << section << "] " << key;
     }
-    EXPECT_EQ(OurRead(*ours, c.section, c.key), c.value) << c.what;
+    EXPECT_EQ(OurRead(*ours, c.section, c.key, 4096), c.value) << c.what;
   }
+}
+
+// Settings files made at random from the shapes the rules are about, then
+// mutated byte by byte, from a fixed seed.
+class CorpusMaker {
+ public:
+  explicit CorpusMaker(std::uint32_t seed) : random_(seed) {}
+
+  std::string File() {
+    std::string text;
+    const int lines = Below(14);
+    for (int i = 0; i < lines; ++i) {
+      text += Line();
+      if (i + 1 < lines || Chance(70)) {
+        text += Pick(kLineEnds);
+      }
+    }
+    for (int mutations = Chance(40) ? Below(4) + 1 : 0; mutations > 0; --mutations) {
+      Mutate(text);
+    }
+    switch (Below(10)) {
+      case 0:
+        return "\xEF\xBB\xBF" + Utf8(text);
+      case 1:
+        return "\xEF\xBB\xBF" + Junk(Utf8(text));
+      case 2:
+        return Utf16(Wide(text));
+      case 3:
+        return Utf16(Wide(text), Chance(50));
+      default:
+        return text;
+    }
+  }
+
+  std::string Value() { return std::string(Pick(kWrittenValues)); }
+
+  int Below(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random_); }
+  bool Chance(int percent) { return Below(100) < percent; }
+
+  template <typename T, std::size_t N>
+  const T& Pick(const std::array<T, N>& items) {
+    return items[static_cast<std::size_t>(Below(static_cast<int>(N)))];
+  }
+
+ private:
+  static constexpr std::array<std::string_view, 7> kLineEnds = {"\r\n", "\r\n",   "\n",  "\r",
+                                                                "\n\r", "\r\r\n", "\n\n"};
+  static constexpr std::array<std::string_view, 9> kBlanks = {"",   "",   " ",    "\t",  "  ",
+                                                              "\v", "\f", "\x1a", "\xA0"};
+  static constexpr std::array<std::string_view, 12> kSections = {
+      "Display",  "Audio",   "display", "AUDIO",    "Video",     "Display ",
+      "Dis play", "Audio\v", "",        "Display]", "Au\0dio"sv, "Displa"};
+  static constexpr std::array<std::string_view, 14> kKeys = {
+      "ScreenWidth",  "ScreenHeight", "FullScreen", "VideoWidth",     "VideoHeight",
+      "CinemaScope",  "BitsPerPixel", "Subtitles",  "screenwidth",    "SUBTITLES",
+      ";ScreenWidth", "Screen Width", "",           "FullScreen\0x"sv};
+  static constexpr std::array<std::string_view, 14> kValues = {"640",
+                                                               "512",
+                                                               "1",
+                                                               "0",
+                                                               "32",
+                                                               "16",
+                                                               "",
+                                                               "\"800\"",
+                                                               "'1'",
+                                                               "\"1",
+                                                               "1 ; note",
+                                                               "64\0"
+                                                               "0"sv,
+                                                               "\xE9t\xE9",
+                                                               "= 2"};
+  static constexpr std::array<std::string_view, 8> kWrittenValues = {"640", "480", "0",     "1",
+                                                                     "32",  "16",  "800 x", "\xE9"};
+
+  std::string Blank() { return std::string(Pick(kBlanks)); }
+
+  std::string Line() {
+    switch (Below(12)) {
+      case 0:
+        return "";
+      case 1:
+        return Blank() + ";" + std::string(Pick(kKeys)) + "=1";
+      case 2:
+      case 3:
+        return Header();
+      case 4:
+        return Blank() + std::string(Pick(kKeys)) + Blank();
+      case 5:
+        return std::string(Pick(kKeys)) + "=" + Quoted(std::string(Below(2) ? 253 : 300, 'x'));
+      default:
+        return Blank() + std::string(Pick(kKeys)) + Blank() + "=" + Blank() + Item() + Blank();
+    }
+  }
+
+  std::string Header() {
+    std::string header = Blank() + "[" + Blank() + std::string(Pick(kSections)) + Blank();
+    if (!Chance(15)) {
+      header += "]";
+    }
+    if (Chance(15)) {
+      header += Chance(50) ? " tail" : "]";
+    }
+    return header + Blank();
+  }
+
+  std::string Item() {
+    std::string value(Pick(kValues));
+    if (Chance(10)) {
+      value += static_cast<char>(Below(256));
+    }
+    return value;
+  }
+
+  std::string Quoted(std::string inner) {
+    const char quote = Chance(50) ? '"' : '\'';
+    return quote + inner + (Chance(80) ? std::string(1, quote) : "");
+  }
+
+  void Mutate(std::string& text) {
+    const auto at = static_cast<std::size_t>(Below(static_cast<int>(text.size()) + 1));
+    const char byte = static_cast<char>(Chance(50) ? Below(256) : "\r\n[]=;\"' \t\v\0"[Below(12)]);
+    switch (Below(4)) {
+      case 0:
+        text.insert(at, 1, byte);
+        break;
+      case 1:
+        if (at < text.size()) {
+          text.erase(at, 1);
+        }
+        break;
+      case 2:
+        if (at < text.size()) {
+          text[at] = byte;
+        }
+        break;
+      default:
+        text.insert(at, text.substr(at, static_cast<std::size_t>(Below(16))));
+    }
+  }
+
+  // Windows-1252 bytes as UTF-16, now and then with characters the code
+  // page lacks, best-fit ones among them.
+  std::u16string Wide(std::string_view text) {
+    static constexpr std::array<char16_t, 8> kExtra = {0x0100, 0xFF16, 0x0130, 0x2028,
+                                                       0x00A0, 0xD800, 0x3000, 0x0080};
+    std::u16string wide;
+    for (const char c : text) {
+      wide.push_back(static_cast<unsigned char>(c) < 0x80 || static_cast<unsigned char>(c) >= 0xA0
+                         ? static_cast<unsigned char>(c)
+                         : 0x20AC);
+      if (Chance(3)) {
+        wide.push_back(Pick(kExtra));
+      }
+    }
+    return wide;
+  }
+
+  std::string Utf8(std::string_view text) {
+    std::string out;
+    for (const char16_t c : Wide(text)) {
+      if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+      } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      } else {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      }
+    }
+    return out;
+  }
+
+  // Broken sequences dropped in at random.
+  std::string Junk(std::string text) {
+    static constexpr std::array<std::string_view, 8> kBroken = {
+        "\xE2\x82", "\xC0\x80", "\xF4\x90\x80\x80", "\xED\xA0\x80",
+        "\x80",     "\xFF",     "\xF0\x9F",         "\xF0\x9F\x98\x80"};
+    for (int n = Below(4) + 1; n > 0; --n) {
+      text.insert(static_cast<std::size_t>(Below(static_cast<int>(text.size()) + 1)),
+                  Pick(kBroken));
+    }
+    return text;
+  }
+
+  std::mt19937 random_;
+};
+
+struct Probe {
+  std::string_view section;
+  std::string_view key;
+};
+
+// The eight keys the launcher reads and writes, and three it never finds.
+constexpr std::array<Probe, 11> kProbes = {{
+    {"Display", "ScreenWidth"},
+    {"Display", "ScreenHeight"},
+    {"Display", "FullScreen"},
+    {"Display", "VideoWidth"},
+    {"Display", "VideoHeight"},
+    {"Display", "CinemaScope"},
+    {"Display", "BitsPerPixel"},
+    {"Audio", "Subtitles"},
+    {"Display", "Subtitles"},
+    {"Audio", "Gamma"},
+    {"Sound", "ScreenWidth"},
+}};
+
+// What a launch writes for a random choice of resolution and options, in
+// the order of kProbes.
+std::vector<std::optional<std::string>> LaunchValues(CorpusMaker& maker) {
+  static constexpr std::array<std::array<std::string_view, 4>, 4> kModes = {{
+      {"640", "480", "800", "600"},
+      {"512", "384", "640", "480"},
+      {"400", "300", "512", "384"},
+      {"320", "240", "400", "300"},
+  }};
+  const auto& mode = maker.Pick(kModes);
+  const bool full_screen = maker.Chance(50);
+  std::vector<std::optional<std::string>> values(kProbes.size());
+  values[0] = std::string(mode[0]);
+  values[1] = std::string(mode[1]);
+  values[2] = full_screen ? "1" : "0";
+  values[3] = std::string(full_screen ? mode[0] : mode[2]);
+  values[4] = std::string(full_screen ? mode[1] : mode[3]);
+  values[5] = maker.Chance(50) ? "1" : "0";
+  values[6] = maker.Chance(50) ? "32" : "16";
+  values[7] = maker.Chance(50) ? "1" : "0";
+  return values;
+}
+
+TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
+  constexpr int kFiles = 1000;
+  CorpusMaker maker(20261207);
+  int reads = 0;
+  int writes = 0;
+  int refused = 0;
+  int differences = 0;
+  std::ostringstream report;
+  const auto differ = [&](const std::string& content, const std::string& what) {
+    if (++differences <= 10) {
+      report << what << " in ";
+      for (const char c : content.substr(0, 120)) {
+        char escaped[8] = {c, '\0'};
+        if (c < 0x20 || c >= 0x7F) {
+          std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
+        }
+        report << escaped;
+      }
+      report << "\n";
+    }
+  };
+
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string content = maker.File();
+    const std::string path = NewFile(content);
+    std::vector<std::string> before;
+    for (const Probe& probe : kProbes) {
+      before.push_back(SystemReadFile(path, probe.section, probe.key));
+      ++reads;
+      if (OurRead(content, probe.section, probe.key) != before.back()) {
+        differ(content, "read [" + std::string(probe.section) + "] " + std::string(probe.key));
+      }
+    }
+
+    // One write of any of the eight keys, with a value of any kind; then a
+    // whole launch: the eight keys in the launcher's order, each write made
+    // on the result of the one before.
+    std::vector<std::optional<std::string>> single(kProbes.size());
+    single[static_cast<std::size_t>(maker.Below(8))] = maker.Value();
+    std::vector<std::optional<std::string>> launch = LaunchValues(maker);
+    for (const auto* values : {&single, &launch}) {
+      std::optional<std::string> ours = content;
+      for (const std::size_t p : {0, 1, 2, 3, 4, 5, 7, 6}) {
+        if (ours && (*values)[p]) {
+          ours = SetProfileValue(*ours, kProbes[p].section, kProbes[p].key, *(*values)[p]);
+          ++writes;
+        }
+      }
+      if (!ours) {
+        ++refused;
+        continue;
+      }
+      const std::string our_path = NewFile(*ours);
+      for (std::size_t p = 0; p < kProbes.size(); ++p) {
+        const std::string expected = (*values)[p].value_or(before[p]);
+        ++reads;
+        if (SystemReadFile(our_path, kProbes[p].section, kProbes[p].key) != expected ||
+            OurRead(*ours, kProbes[p].section, kProbes[p].key) != expected) {
+          differ(content, std::string(values == &single ? "after one write" : "after a launch") +
+                              ", [" + std::string(kProbes[p].section) + "] " +
+                              std::string(kProbes[p].key));
+        }
+      }
+    }
+  }
+  std::printf("profile corpus: %d files, %d reads, %d writes (%d refused), %d differences\n",
+              kFiles, reads, writes, refused, differences);
+  EXPECT_EQ(differences, 0) << report.str();
+  // A refusal stops a launch; only a file broken at its very end may cause one.
+  EXPECT_LE(refused, kFiles / 50);
 }
 
 }  // namespace
