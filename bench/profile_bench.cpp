@@ -14,12 +14,6 @@
 namespace zephran::bench {
 namespace {
 
-class BenchPlatform : public platform::NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
-
 void FileSizes(benchmark::internal::Benchmark* benchmark) {
   benchmark->RangeMultiplier(4)
       ->Range(1 << 10, 10 << 20)
@@ -61,7 +55,7 @@ void BM_ReadProfileString(benchmark::State& state) {
   const TempFolder folder("zephran-bench-read");
   // Spelled as the launcher spells it while the file keeps its own name, as
   // after a copy from a Windows disc.
-  BenchPlatform platform;
+  platform::NativePlatform platform;
   const std::string file = (folder.Path() / "ZEPHRAN.INI").string();
   WriteFile(folder.Path() / "zephran.ini", MakeSettings(SizeOf(state)));
   for (auto _ : state) {
@@ -80,7 +74,7 @@ void BM_WriteProfileString(benchmark::State& state) {
   const TempFolder folder("zephran-bench-write");
   const std::string original = MakeSettings(SizeOf(state));
   WriteFile(folder.Path() / "zephran.ini", original);
-  BenchPlatform platform;
+  platform::NativePlatform platform;
   const std::string file = (folder.Path() / "ZEPHRAN.INI").string();
   std::uint64_t round = 0;
   const char* value = "1";

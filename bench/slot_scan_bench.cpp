@@ -25,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class BenchPlatform : public platform::NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
-
 enum class SlotContents { kAllSaveNames, kOneSaveName };
 
 void Touch(const fs::path& path) {
@@ -73,7 +67,7 @@ const fs::path& Installation(int files, SlotContents contents) {
 
 void BM_ScanSaveSlots(benchmark::State& state, SlotContents contents) {
   const int files = static_cast<int>(state.range(0));
-  BenchPlatform platform;
+  platform::NativePlatform platform;
   core::LauncherState launcher;
   launcher.GameDir = Installation(files, contents).string() + "/";
   for (auto _ : state) {

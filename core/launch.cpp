@@ -25,9 +25,9 @@ class LaunchGuard {
   LauncherState& state_;
 };
 
-bool InstallationFound(platform::Platform& platform, const LauncherState& state) {
+bool InstallationFound(platform::WindowServices& window, const LauncherState& state) {
   if (state.BadDir) {
-    platform.ShowMessage(
+    window.ShowMessage(
         "I think I already told you that, this pogram must be in the Zephran installation "
         "directory",
         "No, it's not going to work");
@@ -36,37 +36,38 @@ bool InstallationFound(platform::Platform& platform, const LauncherState& state)
   return true;
 }
 
-bool ResolutionChosen(platform::Platform& platform, const LauncherState& state) {
+bool ResolutionChosen(platform::WindowServices& window, const LauncherState& state) {
   if (state.GameExe.empty()) {
     // Without a resolution there is neither a size to write nor a game to start.
-    platform.ShowMessage("Please choose a resolution first.", "No resolution");
+    window.ShowMessage("Please choose a resolution first.", "No resolution");
     return false;
   }
   return true;
 }
 
-LaunchOutcome StartGame(platform::Platform& platform, const LauncherState& state,
-                        const LaunchChoices& choices, std::vector<std::string> arguments) {
-  const platform::SaveResult saved = WriteOptions(platform, state, choices);
+LaunchOutcome StartGame(platform::Platform& platform, platform::WindowServices& window,
+                        const LauncherState& state, const LaunchChoices& choices,
+                        std::vector<std::string> arguments) {
+  const platform::SaveResult saved = WriteOptions(platform, window, state, choices);
   if (!saved.saved) {
     // The game would run on settings the player did not choose.
-    platform.ShowMessage(
+    window.ShowMessage(
         "The settings could not be saved to " + SettingsPath(state) + ": " + saved.reason,
         "The game was not started");
     return LaunchOutcome::SaveFailed;
   }
 
-  platform.PumpEvents();
+  window.PumpEvents();
   const platform::CommandLine command{state.GameDir + state.GameExe, std::move(arguments)};
   const platform::StartResult result =
       platform.StartProgram(command, platform::WindowStyle::MinimizedWithFocus);
   if (!result.started) {
     // The settings stay written; the player can fix the game and try again.
-    platform.ShowMessage(result.error, "The game could not be started");
+    window.ShowMessage(result.error, "The game could not be started");
     return LaunchOutcome::StartFailed;
   }
 
-  platform.PumpEvents();
+  window.PumpEvents();
   platform.EndProgram();
   return LaunchOutcome::Started;
 }
@@ -97,8 +98,8 @@ std::string SettingsPath(const LauncherState& state) {
   return state.SettingsFile.empty() ? state.GameDir + kSettingsFile : state.SettingsFile;
 }
 
-platform::SaveResult WriteOptions(platform::Platform& platform, const LauncherState& state,
-                                  const LaunchChoices& choices) {
+platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,
+                                  const LauncherState& state, const LaunchChoices& choices) {
   const bool windowed = choices.ModeFenet == 1;
   std::vector<platform::ProfileValue> values{
       {"Display", "ScreenWidth", state.ScreenW},
@@ -112,42 +113,42 @@ platform::SaveResult WriteOptions(platform::Platform& platform, const LauncherSt
 
   // One write: a game started on half of the player's choices would be worse
   // than one not started at all.
-  platform.PumpEvents();
+  window.PumpEvents();
   return platform.WriteProfileStrings(values, SettingsPath(state));
 }
 
-LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
-                            const LaunchChoices& choices) {
+LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServices& window,
+                            LauncherState& state, const LaunchChoices& choices) {
   if (state.Launching) {
     return LaunchOutcome::Ignored;
   }
-  if (!InstallationFound(platform, state) || !ResolutionChosen(platform, state)) {
+  if (!InstallationFound(window, state) || !ResolutionChosen(window, state)) {
     return LaunchOutcome::Refused;
   }
   const LaunchGuard guard(state);
   const LauncherState snapshot = state;
-  return StartGame(platform, snapshot, choices, {"game_nextframe"});
+  return StartGame(platform, window, snapshot, choices, {"game_nextframe"});
 }
 
-LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
-                              const LaunchChoices& choices) {
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, platform::WindowServices& window,
+                              LauncherState& state, const LaunchChoices& choices) {
   if (state.Launching) {
     return LaunchOutcome::Ignored;
   }
-  if (!InstallationFound(platform, state)) {
+  if (!InstallationFound(window, state)) {
     return LaunchOutcome::Refused;
   }
   if (state.SlotEmpty) {
-    platform.ShowMessage("The game you've selected is empty.", "Caution !");
+    window.ShowMessage("The game you've selected is empty.", "Caution !");
     return LaunchOutcome::Refused;
   }
-  if (!ResolutionChosen(platform, state)) {
+  if (!ResolutionChosen(window, state)) {
     return LaunchOutcome::Refused;
   }
   const LaunchGuard guard(state);
   const LauncherState snapshot = state;
   const std::string slot = "slot_" + std::to_string(choices.slot_index + 1);
-  return StartGame(platform, snapshot, choices, {"load_game", slot});
+  return StartGame(platform, window, snapshot, choices, {"load_game", slot});
 }
 
 }  // namespace zephran::core

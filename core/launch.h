@@ -4,6 +4,7 @@
 
 #include "core/launcher_state.h"
 #include "platform/platform.h"
+#include "platform/window_services.h"
 
 namespace zephran::core {
 
@@ -26,12 +27,12 @@ enum class LaunchOutcome {
 };
 
 // "New game": checks, writes the options, starts the game, ends the launcher.
-LaunchOutcome LaunchNewGame(platform::Platform& platform, LauncherState& state,
-                            const LaunchChoices& choices);
+LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServices& window,
+                            LauncherState& state, const LaunchChoices& choices);
 
 // "Load :": the same for the selected save slot, which must hold a save.
-LaunchOutcome LaunchSavedGame(platform::Platform& platform, LauncherState& state,
-                              const LaunchChoices& choices);
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, platform::WindowServices& window,
+                              LauncherState& state, const LaunchChoices& choices);
 
 // The game's settings file: the one the locator found, or, before it has
 // run, the installation folder followed by "zephran.ini".
@@ -39,7 +40,7 @@ std::string SettingsPath(const LauncherState& state);
 
 // Writes the eight display and audio options into the game's settings file,
 // all of them or none, after letting window events through.
-platform::SaveResult WriteOptions(platform::Platform& platform, const LauncherState& state,
-                                  const LaunchChoices& choices);
+platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,
+                                  const LauncherState& state, const LaunchChoices& choices);
 
 }  // namespace zephran::core

@@ -35,13 +35,14 @@ std::optional<Installation> FindInstallation(platform::Platform& platform,
 
 }  // namespace
 
-void LocateInstallation(platform::Platform& platform, LauncherState& state) {
+void LocateInstallation(platform::Platform& platform, platform::WindowServices& window,
+                        LauncherState& state) {
   state.GameDir = WithSeparator(platform.ProgramFolder());
   state.OwnDir = WithSeparator(platform.ProgramFolder());
 
   const std::optional<Installation> found = FindInstallation(platform, state.GameDir);
   if (!found) {
-    platform.ShowMessage("Error : this program isn't in the Zephran directory", "Bad directory !");
+    window.ShowMessage("Error : this program isn't in the Zephran directory", "Bad directory !");
     state.BadDir = kTrue;
     return;
   }

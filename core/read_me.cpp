@@ -6,17 +6,18 @@
 
 namespace zephran::core {
 
-void OpenReadMe(platform::Platform& platform, const LauncherState& state) {
-  platform.PumpEvents();
+void OpenReadMe(platform::Platform& platform, platform::WindowServices& window,
+                const LauncherState& state) {
+  window.PumpEvents();
   const std::string file = state.OwnDir + kReadMeFile;
   if (!FileExists(platform, file)) {
-    platform.ShowMessage("There is no read-me at " + file + ".", "Read-me.txt");
+    window.ShowMessage("There is no read-me at " + file + ".", "Read-me.txt");
     return;
   }
   const platform::StartResult result =
       platform.StartProgram(platform::TextViewerCommand(file), platform::WindowStyle::Normal);
   if (!result.started) {
-    platform.ShowMessage(result.error, "Read-me.txt");
+    window.ShowMessage(result.error, "Read-me.txt");
   }
 }
 

@@ -4,9 +4,7 @@
 
 namespace zephran::platform {
 
-// The services this operating system provides by itself. Message boxes and
-// the event pump belong to the window toolkit, which supplies them in a
-// subclass.
+// The services this operating system provides, as they are.
 class NativePlatform : public Platform {
  public:
   std::string ReadProfileString(std::string_view section, std::string_view key,

@@ -46,8 +46,9 @@ struct SaveResult {
   std::string reason;
 };
 
-// Everything the launcher asks of the operating system. The window owns one
-// implementation and hands it to the logic by reference; tests hand in fakes.
+// Everything the launcher asks of the operating system. NativePlatform is the
+// one implementation for each system; the window hands it to the logic by
+// reference, beside its own WindowServices; tests hand in fakes.
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -86,12 +87,6 @@ class Platform {
   // Starts a program without waiting for it. Anything but a regular file
   // (a folder, a pipe, a device) is refused without being opened.
   virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
-
-  // A modal message box with one OK button and no icon; returns when dismissed.
-  virtual void ShowMessage(std::string_view prompt, std::string_view title) = 0;
-
-  // Lets pending window events run before going on.
-  virtual void PumpEvents() = 0;
 
   // Ends the process at once, without asking the window. Real implementations
   // never return; callers return straight after calling it all the same, so

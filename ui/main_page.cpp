@@ -73,7 +73,7 @@ QWidget* Place(QWidget* widget, const ControlDescription& control) {
 
 }  // namespace
 
-MainPage::MainPage(platform::Platform& platform, QWidget* parent)
+MainPage::MainPage(platform::Platform& platform, platform::WindowServices& window, QWidget* parent)
     : QWidget(parent),
       controls_(BuildControls()),
       ListCol(Control<DropDownList>(ControlId::ListCol)),
@@ -91,7 +91,7 @@ MainPage::MainPage(platform::Platform& platform, QWidget* parent)
       TexteCinema(Control<TextLabel>(ControlId::TexteCinema)),
       TextFenetre(Control<TextLabel>(ControlId::TextFenetre)),
       TextResol(Control<TextLabel>(ControlId::TextResol)),
-      controller_(platform, *this) {
+      controller_(platform, window, *this) {
   SetUpWindow();
   SetUpStackingAndFocusOrder();
   ForwardEvents();

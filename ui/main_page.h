@@ -8,6 +8,7 @@
 
 #include "core/launcher_state.h"
 #include "platform/platform.h"
+#include "platform/window_services.h"
 #include "ui/drop_down_list.h"
 #include "ui/picture_check_box.h"
 #include "ui/text_label.h"
@@ -29,7 +30,8 @@ class MainPage : public QWidget, public window::MainPageView {
   Q_OBJECT
 
  public:
-  explicit MainPage(platform::Platform& platform, QWidget* parent = nullptr);
+  MainPage(platform::Platform& platform, platform::WindowServices& window,
+           QWidget* parent = nullptr);
 
   // Start-up, before the window is first shown.
   void Load();

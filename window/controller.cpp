@@ -23,11 +23,12 @@ std::string_view ItemText(ControlId list, int index) {
 
 }  // namespace
 
-MainPageController::MainPageController(platform::Platform& platform, MainPageView& view)
-    : platform_(platform), view_(view) {}
+MainPageController::MainPageController(platform::Platform& platform,
+                                       platform::WindowServices& window, MainPageView& view)
+    : platform_(platform), window_(window), view_(view) {}
 
 void MainPageController::Load() {
-  core::LocateInstallation(platform_, state_);
+  core::LocateInstallation(platform_, window_, state_);
   if (state_.BadDir) {
     return;
   }
@@ -101,13 +102,13 @@ void MainPageController::Highlight(std::optional<ControlId> button) {
 void MainPageController::OnClicked(ControlId label) {
   switch (label) {
     case ControlId::BoutLancerNouveau:
-      core::LaunchNewGame(platform_, state_, Choices());
+      core::LaunchNewGame(platform_, window_, state_, Choices());
       break;
     case ControlId::BoutLoad:
-      core::LaunchSavedGame(platform_, state_, Choices());
+      core::LaunchSavedGame(platform_, window_, state_, Choices());
       break;
     case ControlId::Lien_txt:
-      core::OpenReadMe(platform_, state_);
+      core::OpenReadMe(platform_, window_, state_);
       break;
     default:
       break;

@@ -5,6 +5,7 @@
 #include "core/launch.h"
 #include "core/launcher_state.h"
 #include "platform/platform.h"
+#include "platform/window_services.h"
 #include "window/description.h"
 #include "window/view.h"
 
@@ -16,7 +17,8 @@ namespace zephran::window {
 // the controller makes run their handlers here.
 class MainPageController {
  public:
-  MainPageController(platform::Platform& platform, MainPageView& view);
+  MainPageController(platform::Platform& platform, platform::WindowServices& window,
+                     MainPageView& view);
 
   // Start-up, before the window is first shown: finds the game, then shows
   // its settings and save slots.
@@ -45,6 +47,7 @@ class MainPageController {
   core::LaunchChoices Choices() const;
 
   platform::Platform& platform_;
+  platform::WindowServices& window_;
   MainPageView& view_;
   core::LauncherState state_;
   bool activated_ = false;

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/window_services.h"
 
 namespace zephran::core::testing {
 
 // An in-memory installation that records, in order, every call with a visible
 // effect: messages, writes, pumps, started programs and the end of the program.
-class FakePlatform : public platform::Platform {
+class FakePlatform : public platform::Platform, public platform::WindowServices {
  public:
   // Paths use the native separator; a folder is named with a trailing one.
   std::string program_folder;

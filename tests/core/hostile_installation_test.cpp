@@ -49,7 +49,7 @@ Shown StartUp(const fs::path& program_folder) {
   RecordingPlatform platform(program_folder.string());
   LauncherState state;
   Shown shown;
-  LocateInstallation(platform, state);
+  LocateInstallation(platform, platform, state);
   shown.located = state.BadDir == kFalse;
   if (shown.located) {
     shown.selections = LoadDisplaySettings(platform, state);
@@ -83,10 +83,10 @@ TEST_F(HostileInstallationTest, OneSettingsFileIsResetReadAndWritten) {
 
   RecordingPlatform platform(root_.string());
   LauncherState state;
-  LocateInstallation(platform, state);
+  LocateInstallation(platform, platform, state);
   OnResolutionChosen(state, "640x480");
   state.ColorDepth = "32";
-  const platform::SaveResult saved = WriteOptions(platform, state, LaunchChoices{});
+  const platform::SaveResult saved = WriteOptions(platform, platform, state, LaunchChoices{});
 
   EXPECT_EQ(state.SettingsFile, (root_ / "zephran.ini").string());
   EXPECT_TRUE(saved.saved) << saved.reason;
@@ -96,7 +96,7 @@ TEST_F(HostileInstallationTest, OneSettingsFileIsResetReadAndWritten) {
   EXPECT_EQ(ReadFile(root_ / "ZEPHRAN.INI"), "[Display]\r\nScreenWidth=512\r\n");
 
   RecordingPlatform linked(root_.string() + "/linked");
-  LocateInstallation(linked, state);
+  LocateInstallation(linked, linked, state);
   EXPECT_EQ(fs::status(root_ / "outside/private.ini").permissions(), fs::perms(0400));
 }
 

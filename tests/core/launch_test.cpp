@@ -57,7 +57,7 @@ TEST_F(LaunchTest, NewGameWritesEightKeysInOrderThenStartsAndEnds) {
   choices.ModeFenet = 1;
   choices.ModeCinema = 1;
 
-  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
 
   const std::vector<std::string> expected_log{
       "pump",
@@ -108,7 +108,7 @@ TEST_F(LaunchTest, VideoSizeFollowsWindowMode) {
     choices.ModeSousT = 1;
     platform.started.clear();
 
-    EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+    EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
 
     EXPECT_EQ(Read("Display", "FullScreen"), c.full_screen);
     EXPECT_EQ(Read("Display", "VideoWidth"), c.video_w);
@@ -124,7 +124,7 @@ TEST_F(LaunchTest, VideoSizeFollowsWindowMode) {
 TEST_F(LaunchTest, LoadStartsTheSelectedSlot) {
   Choose("640x480", "16 bits", 7);
 
-  EXPECT_EQ(LaunchSavedGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(LaunchSavedGame(platform, platform, state, choices), LaunchOutcome::Started);
 
   ASSERT_EQ(platform.started.size(), 1u);
   EXPECT_EQ(platform.started[0].Text(), Native("/g/ZP1.EXE") + " load_game slot_8");
@@ -156,8 +156,8 @@ TEST_P(LaunchRefusalTest, RefusesWithOneMessageAndTouchesNothing) {
   state.BadDir = c.bad_dir ? kTrue : kFalse;
   const std::string before = platform.files[ini];
 
-  const LaunchOutcome outcome =
-      c.load ? LaunchSavedGame(platform, state, choices) : LaunchNewGame(platform, state, choices);
+  const LaunchOutcome outcome = c.load ? LaunchSavedGame(platform, platform, state, choices)
+                                       : LaunchNewGame(platform, platform, state, choices);
 
   EXPECT_EQ(outcome, LaunchOutcome::Refused);
   EXPECT_EQ(platform.log, std::vector<std::string>{c.message});
@@ -187,7 +187,7 @@ TEST_F(LaunchTest, GameThatCannotStartKeepsSettingsAndLauncher) {
   Choose("320x240", "16 bits", 0);
   platform.start_result = {false, "Cannot start /g/ZP3.EXE: no such file"};
 
-  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::StartFailed);
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::StartFailed);
 
   EXPECT_EQ(Read("Display", "ScreenWidth"), "320");
   EXPECT_FALSE(platform.ended);
@@ -205,8 +205,8 @@ TEST_F(LaunchTest, SettingsThatCannotBeSavedStopTheLaunchAndSayWhere) {
   Choose("640x480", "16 bits", 7);
 
   for (const bool load : {false, true}) {
-    const LaunchOutcome outcome =
-        load ? LaunchSavedGame(platform, state, choices) : LaunchNewGame(platform, state, choices);
+    const LaunchOutcome outcome = load ? LaunchSavedGame(platform, platform, state, choices)
+                                       : LaunchNewGame(platform, platform, state, choices);
 
     EXPECT_EQ(outcome, LaunchOutcome::SaveFailed);
     EXPECT_EQ(Messages().back(),
@@ -220,7 +220,7 @@ TEST_F(LaunchTest, SettingsThatCannotBeSavedStopTheLaunchAndSayWhere) {
   EXPECT_EQ(Messages().size(), 2u);
 
   platform.save_error.clear();
-  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
   EXPECT_EQ(platform.ReadProfileString("Display", "ScreenWidth", "", 255, state.SettingsFile),
             "640");
   EXPECT_EQ(Read("Display", "ScreenWidth"), "320") << "the other spelling was written";
@@ -230,11 +230,11 @@ TEST_F(LaunchTest, SecondClickDuringALaunchIsIgnored) {
   Choose("640x480", "16 bits", 7);
   std::vector<LaunchOutcome> nested;
   platform.on_pump = [&] {
-    nested.push_back(LaunchNewGame(platform, state, choices));
-    nested.push_back(LaunchSavedGame(platform, state, choices));
+    nested.push_back(LaunchNewGame(platform, platform, state, choices));
+    nested.push_back(LaunchSavedGame(platform, platform, state, choices));
   };
 
-  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
 
   EXPECT_EQ(platform.started.size(), 1u);
   for (const LaunchOutcome outcome : nested) {
@@ -250,7 +250,7 @@ TEST_F(LaunchTest, ChoicesChangedDuringTheWritesDoNotMixIntoTheFile) {
     OnColourChosen(state, "32 bits");
   };
 
-  EXPECT_EQ(LaunchNewGame(platform, state, choices), LaunchOutcome::Started);
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
 
   EXPECT_EQ(Read("Display", "ScreenWidth"), "640");
   EXPECT_EQ(Read("Display", "ScreenHeight"), "480");

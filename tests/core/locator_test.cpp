@@ -36,7 +36,7 @@ TEST_P(LocatorTest, FindsTheInstallation) {
   }
   LauncherState state;
 
-  LocateInstallation(platform, state);
+  LocateInstallation(platform, platform, state);
 
   EXPECT_EQ(state.GameDir, c.game_dir);
   EXPECT_EQ(state.OwnDir, c.own_dir);
@@ -91,7 +91,7 @@ TEST(LocatorRootTest, RootFolderGetsNoSecondSeparator) {
   platform.program_folder = Native("/");
   LauncherState state;
 
-  LocateInstallation(platform, state);
+  LocateInstallation(platform, platform, state);
 
   EXPECT_EQ(platform.probes,
             (std::vector<std::string>{Native("/zephran.ini"), Native("/zp/zephran.ini")}));
@@ -103,7 +103,7 @@ TEST(LocatorMissingTest, LeavesEverythingElseUntouched) {
   platform.program_folder = Native("/nowhere");
   LauncherState state;
 
-  LocateInstallation(platform, state);
+  LocateInstallation(platform, platform, state);
 
   LauncherState expected;
   expected.GameDir = Native("/nowhere/");

@@ -27,8 +27,8 @@ TEST_F(ReadMeTest, OpensTheReadMeBesideTheLauncherEachTime) {
   platform.AddFile(read_me);
   platform.AddFile(Native("/g/zp/readme.txt"));
 
-  OpenReadMe(platform, state);
-  OpenReadMe(platform, state);
+  OpenReadMe(platform, platform, state);
+  OpenReadMe(platform, platform, state);
 
   const platform::CommandLine expected = platform::TextViewerCommand(read_me);
   EXPECT_EQ(platform.started, (std::vector<platform::CommandLine>{expected, expected}));
@@ -39,7 +39,7 @@ TEST_F(ReadMeTest, OpensTheReadMeBesideTheLauncherEachTime) {
 }
 
 TEST_F(ReadMeTest, MissingReadMeIsToldNotStarted) {
-  OpenReadMe(platform, state);
+  OpenReadMe(platform, platform, state);
 
   EXPECT_TRUE(platform.started.empty());
   EXPECT_EQ(platform.log.back(), "message Read-me.txt|There is no read-me at " + read_me + ".");
@@ -49,7 +49,7 @@ TEST_F(ReadMeTest, ViewerThatCannotStartIsTold) {
   platform.AddFile(read_me);
   platform.start_result = {false, "Cannot start xdg-open: not found"};
 
-  OpenReadMe(platform, state);
+  OpenReadMe(platform, platform, state);
 
   EXPECT_EQ(platform.log.back(), "message Read-me.txt|Cannot start xdg-open: not found");
 }

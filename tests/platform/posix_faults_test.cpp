@@ -50,7 +50,7 @@ using zephran::testing::DescribeStatus;
 using zephran::testing::RunInChild;
 using zephran::testing::RunUnprivileged;
 
-using TestPlatform = test_support::QuietPlatform;
+using TestPlatform = platform::NativePlatform;
 
 // Holds all eight keys a launch writes, so every launch only replaces values.
 constexpr std::string_view kSettings =

@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using TestPlatform = test_support::QuietPlatform;
+using TestPlatform = platform::NativePlatform;
 
 class PosixFilesTest : public test_support::TempFolderTest {
  protected:

@@ -22,7 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using TestPlatform = test_support::QuietPlatform;
+using TestPlatform = platform::NativePlatform;
 
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {

@@ -14,13 +14,6 @@
 
 namespace zephran::test_support {
 
-// The real platform, with the window's services doing nothing.
-class QuietPlatform : public platform::NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
-
 // A fresh folder under the temporary folder for each test, open to the
 // unprivileged user some checks run as, and removed afterwards whatever
 // permissions the test left on its contents.

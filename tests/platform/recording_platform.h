@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "platform/window_services.h"
 
 namespace zephran::test_support {
 
 // The real file services on a game installation in a temporary folder; what
-// would reach the player or start a process is recorded instead.
-class RecordingPlatform : public platform::NativePlatform {
+// would reach the player or start a process is recorded instead. It stands
+// for the window's services too.
+class RecordingPlatform : public platform::NativePlatform, public platform::WindowServices {
  public:
   explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
 

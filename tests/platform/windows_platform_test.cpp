@@ -22,11 +22,7 @@
 namespace zephran::platform {
 namespace {
 
-class TestPlatform final : public NativePlatform {
- public:
-  void ShowMessage(std::string_view /*prompt*/, std::string_view /*title*/) override {}
-  void PumpEvents() override {}
-};
+using TestPlatform = NativePlatform;
 
 std::optional<std::string> ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

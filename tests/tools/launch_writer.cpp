@@ -19,12 +19,6 @@
 
 namespace {
 
-class WriterPlatform : public zephran::platform::NativePlatform {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  void PumpEvents() override {}
-};
-
 // An orphan left by a test that died before killing it stops by itself.
 constexpr auto kLifetime = std::chrono::seconds(30);
 
@@ -36,7 +30,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string file = argv[1];
-  WriterPlatform platform;
+  zephran::platform::NativePlatform platform;
   if (::write(STDOUT_FILENO, "w", 1) != 1) {
     return 1;
   }

@@ -58,7 +58,7 @@ void HostileNamesTest::saveNamesThatAreNotUtf8ShowAndLoad() {
   Touch(game / "savegames/slot3" / (std::string(249, 'n') + "\xE2\x82.nam"));
 
   RecordingPlatform platform(game.string());
-  MainPage page(platform);
+  MainPage page(platform, platform);
   page.Load();
   page.ShowCentred();
   QVERIFY(QTest::qWaitForWindowExposed(&page));

@@ -67,7 +67,7 @@ QByteArray MainPageBehaviourTest::ReadFile(const QString& relative) const {
 }
 
 void MainPageBehaviourTest::StartUp() {
-  page_ = std::make_unique<MainPage>(*platform_);
+  page_ = std::make_unique<MainPage>(*platform_, *platform_);
   page_->Load();
   page_->ShowCentred();
   QVERIFY(QTest::qWaitForWindowExposed(page_.get()));

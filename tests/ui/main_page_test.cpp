@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "platform/platform.h"
+#include "platform/window_services.h"
 #include "ui/main_page.h"
 
 using zephran::ui::DropDownList;
@@ -19,7 +20,7 @@ namespace zp = zephran::platform;
 
 // Laying out the window must not touch the operating system: every service
 // here answers with nothing, and a message would be recorded.
-class FakePlatform : public zp::Platform {
+class FakePlatform : public zp::Platform, public zp::WindowServices {
  public:
   std::string ReadProfileString(std::string_view, std::string_view, std::string_view fallback,
                                 std::size_t, const std::string&) override {
@@ -66,7 +67,7 @@ class MainPageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { page_ = std::make_unique<MainPage>(platform_); }
+  void init() { page_ = std::make_unique<MainPage>(platform_, platform_); }
   void cleanup() { page_.reset(); }
 
   void window();

@@ -4,7 +4,7 @@
 int RunWidgetsTest(int argc, char** argv);
 int RunMainPageTest(int argc, char** argv);
 int RunMainPageBehaviourTest(int argc, char** argv);
-int RunQtPlatformTest(int argc, char** argv);
+int RunQtWindowServicesTest(int argc, char** argv);
 int RunHostileNamesTest(int argc, char** argv);
 
 // One program for the window's tests, so they share one QApplication.
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   failures += RunWidgetsTest(argc, argv);
   failures += RunMainPageTest(argc, argv);
   failures += RunMainPageBehaviourTest(argc, argv);
-  failures += RunQtPlatformTest(argc, argv);
+  failures += RunQtWindowServicesTest(argc, argv);
   failures += RunHostileNamesTest(argc, argv);
   return failures == 0 ? 0 : 1;
 }

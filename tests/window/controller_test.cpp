@@ -55,7 +55,7 @@ class ControllerTest : public ::testing::Test {
 
   FakePlatform platform;
   FakeView view;
-  MainPageController controller{platform, view};
+  MainPageController controller{platform, platform, view};
 };
 
 TEST_F(ControllerTest, StartUpFillsTheControlsInOrderAndRunsEachListsHandler) {

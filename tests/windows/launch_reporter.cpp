@@ -19,12 +19,6 @@
 
 namespace {
 
-class ReporterPlatform final : public zephran::platform::NativePlatform {
- public:
-  void ShowMessage(std::string_view /*prompt*/, std::string_view /*title*/) override {}
-  void PumpEvents() override {}
-};
-
 std::string CurrentFolder() {
   std::string folder(GetCurrentDirectoryA(0, nullptr), '\0');
   folder.resize(GetCurrentDirectoryA(static_cast<DWORD>(folder.size()), folder.data()));
@@ -41,7 +35,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 }
 
 int Report(int argc, char** argv) {
-  ReporterPlatform platform;
+  zephran::platform::NativePlatform platform;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   GetStartupInfoA(&startup);
@@ -75,7 +69,7 @@ int End(const char* path) {
     return 1;
   }
   std::fputs("written before the end\n", file);
-  ReporterPlatform platform;
+  zephran::platform::NativePlatform platform;
   platform.EndProgram();
   return 3;
 }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "ui/qt_platform.h"
+#include "ui/qt_window_services.h"
 
-using zephran::ui::QtPlatform;
+using zephran::ui::QtWindowServices;
 
-class QtPlatformTest : public QObject {
+class QtWindowServicesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -19,8 +19,8 @@ class QtPlatformTest : public QObject {
   void pumpEventsRunsPostedEvents();
 };
 
-void QtPlatformTest::messagesGoThroughThePresenter() {
-  QtPlatform platform;
+void QtWindowServicesTest::messagesGoThroughThePresenter() {
+  QtWindowServices platform;
   std::vector<std::pair<std::string, std::string>> shown;
   platform.message_presenter = [&](std::string_view prompt, std::string_view title) {
     shown.emplace_back(prompt, title);
@@ -32,7 +32,7 @@ void QtPlatformTest::messagesGoThroughThePresenter() {
   QVERIFY(shown == expected);
 }
 
-void QtPlatformTest::defaultPresenterShowsPlainOkBox() {
+void QtWindowServicesTest::defaultPresenterShowsPlainOkBox() {
   QString title;
   QString text;
   QMessageBox::Icon icon = QMessageBox::Warning;
@@ -47,7 +47,7 @@ void QtPlatformTest::defaultPresenterShowsPlainOkBox() {
     buttons = box->buttons().size();
     box->button(QMessageBox::Ok)->click();
   });
-  QtPlatform platform;
+  QtWindowServices platform;
   platform.ShowMessage("Save <1> is empty \xE2\x80\x93 pick another", "Zephran Loader+");
 
   QCOMPARE(title, QStringLiteral("Zephran Loader+"));
@@ -56,20 +56,20 @@ void QtPlatformTest::defaultPresenterShowsPlainOkBox() {
   QCOMPARE(buttons, 1);
 }
 
-void QtPlatformTest::pumpEventsRunsPostedEvents() {
+void QtWindowServicesTest::pumpEventsRunsPostedEvents() {
   QObject receiver;
   bool ran = false;
   QMetaObject::invokeMethod(
       &receiver, [&] { ran = true; }, Qt::QueuedConnection);
   QVERIFY(!ran);
-  QtPlatform platform;
+  QtWindowServices platform;
   platform.PumpEvents();
   QVERIFY(ran);
 }
 
-int RunQtPlatformTest(int argc, char** argv) {
-  QtPlatformTest test;
+int RunQtWindowServicesTest(int argc, char** argv) {
+  QtWindowServicesTest test;
   return QTest::qExec(&test, argc, argv);
 }
 
-#include "qt_platform_test.moc"
+#include "qt_window_services_test.moc"

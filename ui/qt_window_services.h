@@ -3,13 +3,12 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/native_platform.h"
+#include "platform/window_services.h"
 
 namespace zephran::ui {
 
-// The operating-system services, with the two that belong to the window
-// toolkit supplied by Qt.
-class QtPlatform : public platform::NativePlatform {
+// Message boxes and the event pump, from Qt.
+class QtWindowServices : public platform::WindowServices {
  public:
   using MessagePresenter = std::function<void(std::string_view prompt, std::string_view title)>;
 

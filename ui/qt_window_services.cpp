@@ -1,4 +1,4 @@
-#include "ui/qt_platform.h"
+#include "ui/qt_window_services.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -14,15 +14,15 @@ QString FromUtf8(std::string_view text) {
 
 }  // namespace
 
-void QtPlatform::ShowMessage(std::string_view prompt, std::string_view title) {
+void QtWindowServices::ShowMessage(std::string_view prompt, std::string_view title) {
   message_presenter(prompt, title);
 }
 
-void QtPlatform::PumpEvents() {
+void QtWindowServices::PumpEvents() {
   QCoreApplication::processEvents();
 }
 
-void QtPlatform::ShowMessageBox(std::string_view prompt, std::string_view title) {
+void QtWindowServices::ShowMessageBox(std::string_view prompt, std::string_view title) {
   QMessageBox box;
   box.setWindowTitle(FromUtf8(title));
   // Plain text: a folder name holding "<" must show as typed.

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string_view>
+
+namespace zephran::platform {
+
+// What the logic asks of the window toolkit rather than of the operating
+// system: each toolkit window supplies these, beside the one native
+// implementation of the system's services.
+class WindowServices {
+ public:
+  virtual ~WindowServices() = default;
+
+  // A modal message box with one OK button and no icon; returns when
+  // dismissed. Both texts are UTF-8.
+  virtual void ShowMessage(std::string_view prompt, std::string_view title) = 0;
+
+  // Lets pending window events run before going on.
+  virtual void PumpEvents() = 0;
+};
+
+}  // namespace zephran::platform
