@@ -77,9 +77,10 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
     // Too large a file reads as missing: the window shows defaults and a
     // launch will say why it cannot save.
     const std::optional<std::string> content = ReadSmallFile(ResolveCaseInsensitive(file));
+    // The value comes cut to the capacity exactly as the game's reader cuts it.
     const std::optional<std::string> value =
-        content ? FindProfileValue(*content, section, key) : std::nullopt;
-    return Truncated(value ? std::string_view(*value) : default_value, capacity);
+        content ? ReadProfileValue(*content, section, key, capacity) : std::nullopt;
+    return value ? *value : Truncated(default_value, capacity);
   } catch (const std::exception&) {
     return Truncated(default_value, capacity);
   }

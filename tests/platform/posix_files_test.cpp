@@ -38,7 +38,8 @@ class PosixFilesTest : public test_support::TempFolderTest {
   TestPlatform platform_;
 };
 
-constexpr char kSettings[] = "[Display]\r\nScreenWidth=640\r\n[Audio]\r\nVolume=7\r\n";
+constexpr char kSettings[] =
+    "[Display]\r\nScreenWidth=640\r\nQuoted=\"1234\"\r\n[Audio]\r\nVolume=7\r\n";
 
 TEST_F(PosixFilesTest, ReadsProfileValuesThroughAnySpellingOfTheName) {
   Write("ZEPHRAN.INI", kSettings);
@@ -55,6 +56,10 @@ TEST_F(PosixFilesTest, ReadsProfileValuesThroughAnySpellingOfTheName) {
       {"zephran.ini", "ScreenWidth", 3, "64"},
       {"zephran.ini", "ScreenWidth", 1, ""},
       {"zephran.ini", "ScreenWidth", 0, ""},
+      // A quoted value that exactly fills the buffer loses one character
+      // more, as the game's reader cuts it.
+      {"zephran.ini", "Quoted", 5, "123"},
+      {"zephran.ini", "Quoted", 6, "1234"},
       {"zephran.ini", "Missing", 256, "default"},
       {"zephran.ini", "Missing", 4, "def"},
       {"missing.ini", "ScreenWidth", 256, "default"},
