@@ -17,10 +17,18 @@ bool IsOne(std::string_view text) {
 }  // namespace
 
 DisplaySelections LoadDisplaySettings(platform::Platform& platform, LauncherState& state) {
-  const std::string ini = state.GameDir + kSettingsFile;
+  // The file is read once; each value then passes through the scratch text
+  // in turn.
+  const std::vector<std::string> values = LireINIs(platform,
+                                                   {{"Display", "ScreenWidth"},
+                                                    {"Display", "FullScreen"},
+                                                    {"Display", "CinemaScope"},
+                                                    {"Audio", "Subtitles"},
+                                                    {"Display", "BitsPerPixel"}},
+                                                   SettingsPath(state));
   DisplaySelections selections;
 
-  state.IniScratch = LireINI(platform, "Display", "ScreenWidth", ini);
+  state.IniScratch = values[0];
   for (std::size_t row = 0; row < DisplayModeTable.size(); ++row) {
     if (state.IniScratch == DisplayModeTable[row].ScreenW) {
       selections.resolution_index = static_cast<int>(row);
@@ -28,16 +36,16 @@ DisplaySelections LoadDisplaySettings(platform::Platform& platform, LauncherStat
   }
 
   // The file says "full screen", the box says "windowed": inverted on purpose.
-  state.IniScratch = LireINI(platform, "Display", "FullScreen", ini);
+  state.IniScratch = values[1];
   selections.ModeFenet = IsOne(state.IniScratch) ? 0 : 1;
 
-  state.IniScratch = LireINI(platform, "Display", "CinemaScope", ini);
+  state.IniScratch = values[2];
   selections.ModeCinema = IsOne(state.IniScratch) ? 1 : 0;
 
-  state.IniScratch = LireINI(platform, "Audio", "Subtitles", ini);
+  state.IniScratch = values[3];
   selections.ModeSousT = IsOne(state.IniScratch) ? 1 : 0;
 
-  state.IniScratch = LireINI(platform, "Display", "BitsPerPixel", ini);
+  state.IniScratch = values[4];
   selections.colour_index = state.IniScratch == "32" ? 1 : 0;
   state.ColorDepth = ColourDepthTable[selections.colour_index].ColorDepth;
 

@@ -11,9 +11,6 @@ namespace zephran::core {
 // one of these.
 
 inline constexpr const char* kSettingsFile = "zephran.ini";
-// The same file, spelled as the attribute reset has always spelled it; the
-// platform matches names without regard to case, so both reach one file.
-inline constexpr const char* kSettingsFileUpper = "ZEPHRAN.ini";
 inline constexpr const char* kReadMeFile = "readme.txt";
 
 inline std::string WithSeparator(std::string folder) {

@@ -7,6 +7,7 @@
 #include "core/display_modes.h"
 #include "core/game_layout.h"
 #include "core/numbers.h"
+#include "core/settings_file.h"
 
 namespace zephran::core {
 
@@ -93,10 +94,6 @@ const char* OnOff(int check_box_value) {
 }
 
 }  // namespace
-
-std::string SettingsPath(const LauncherState& state) {
-  return state.SettingsFile.empty() ? state.GameDir + kSettingsFile : state.SettingsFile;
-}
 
 platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,
                                   const LauncherState& state, const LaunchChoices& choices) {

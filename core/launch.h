@@ -34,10 +34,6 @@ LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServic
 LaunchOutcome LaunchSavedGame(platform::Platform& platform, platform::WindowServices& window,
                               LauncherState& state, const LaunchChoices& choices);
 
-// The game's settings file: the one the locator found, or, before it has
-// run, the installation folder followed by "zephran.ini".
-std::string SettingsPath(const LauncherState& state);
-
 // Writes the eight display and audio options into the game's settings file,
 // all of them or none, after letting window events through.
 platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,

@@ -1,5 +1,7 @@
 #include "core/settings_file.h"
 
+#include "core/game_layout.h"
+
 namespace zephran::core {
 
 namespace {
@@ -9,9 +11,19 @@ namespace {
 constexpr std::size_t kValueBufferSize = 255;
 }  // namespace
 
+std::string SettingsPath(const LauncherState& state) {
+  return state.SettingsFile.empty() ? state.GameDir + kSettingsFile : state.SettingsFile;
+}
+
 std::string LireINI(platform::Platform& platform, const std::string& Entete,
                     const std::string& Variable, const std::string& Fichier) {
   return platform.ReadProfileString(Entete, Variable, "", kValueBufferSize, Fichier);
+}
+
+std::vector<std::string> LireINIs(platform::Platform& platform,
+                                  const std::vector<platform::ProfileKey>& keys,
+                                  const std::string& Fichier) {
+  return platform.ReadProfileStrings(keys, "", kValueBufferSize, Fichier);
 }
 
 std::string EcrireINI(platform::Platform& platform, const std::string& Entete,

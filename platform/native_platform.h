@@ -10,6 +10,9 @@ class NativePlatform : public Platform {
   std::string ReadProfileString(std::string_view section, std::string_view key,
                                 std::string_view default_value, std::size_t capacity,
                                 const std::string& file) override;
+  std::vector<std::string> ReadProfileStrings(const std::vector<ProfileKey>& keys,
+                                              std::string_view default_value, std::size_t capacity,
+                                              const std::string& file) override;
   bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                           const std::string& file) override;
   SaveResult WriteProfileStrings(const std::vector<ProfileValue>& values,

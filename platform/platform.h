@@ -33,6 +33,12 @@ struct StartResult {
   std::string error;
 };
 
+// One key of a grouped read of a profile file.
+struct ProfileKey {
+  std::string section;
+  std::string key;
+};
+
 // One value of a grouped write to a profile file.
 struct ProfileValue {
   std::string section;
@@ -60,6 +66,13 @@ class Platform {
   virtual std::string ReadProfileString(std::string_view section, std::string_view key,
                                         std::string_view default_value, std::size_t capacity,
                                         const std::string& file) = 0;
+
+  // The values of several keys, each as ReadProfileString gives it with the
+  // same default and capacity, from one reading of the file.
+  virtual std::vector<std::string> ReadProfileStrings(const std::vector<ProfileKey>& keys,
+                                                      std::string_view default_value,
+                                                      std::size_t capacity,
+                                                      const std::string& file) = 0;
 
   // Sets `key` in `[section]`, creating the file, section or key as needed
   // and leaving everything else in the file as it was. False on failure, in

@@ -73,17 +73,32 @@ std::string FirstMatchInFolder(const fs::path& folder, const std::string& patter
 std::string NativePlatform::ReadProfileString(std::string_view section, std::string_view key,
                                               std::string_view default_value, std::size_t capacity,
                                               const std::string& file) {
+  return ReadProfileStrings({{std::string(section), std::string(key)}}, default_value, capacity,
+                            file)
+      .front();
+}
+
+std::vector<std::string> NativePlatform::ReadProfileStrings(const std::vector<ProfileKey>& keys,
+                                                            std::string_view default_value,
+                                                            std::size_t capacity,
+                                                            const std::string& file) {
+  std::optional<std::string> content;
   try {
     // Too large a file reads as missing: the window shows defaults and a
     // launch will say why it cannot save.
-    const std::optional<std::string> content = ReadSmallFile(ResolveCaseInsensitive(file));
-    // The value comes cut to the capacity exactly as the game's reader cuts it.
-    const std::optional<std::string> value =
-        content ? ReadProfileValue(*content, section, key, capacity) : std::nullopt;
-    return value ? *value : Truncated(default_value, capacity);
+    content = ReadSmallFile(ResolveCaseInsensitive(file));
   } catch (const std::exception&) {
-    return Truncated(default_value, capacity);
+    content.reset();
   }
+  std::vector<std::string> values;
+  values.reserve(keys.size());
+  for (const ProfileKey& wanted : keys) {
+    // Each value comes cut to the capacity exactly as the game's reader cuts it.
+    const std::optional<std::string> value =
+        content ? ReadProfileValue(*content, wanted.section, wanted.key, capacity) : std::nullopt;
+    values.push_back(value ? *value : Truncated(default_value, capacity));
+  }
+  return values;
 }
 
 bool NativePlatform::WriteProfileString(std::string_view section, std::string_view key,

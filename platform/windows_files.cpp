@@ -117,6 +117,20 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
   }
 }
 
+std::vector<std::string> NativePlatform::ReadProfileStrings(const std::vector<ProfileKey>& keys,
+                                                            std::string_view default_value,
+                                                            std::size_t capacity,
+                                                            const std::string& file) {
+  // The system keeps the file it last read, so key by key costs no more
+  // readings of it.
+  std::vector<std::string> values;
+  values.reserve(keys.size());
+  for (const ProfileKey& wanted : keys) {
+    values.push_back(ReadProfileString(wanted.section, wanted.key, default_value, capacity, file));
+  }
+  return values;
+}
+
 bool NativePlatform::WriteProfileString(std::string_view section, std::string_view key,
                                         std::string_view value, const std::string& file) {
   return ::WritePrivateProfileStringA(ToText(section).c_str(), ToText(key).c_str(),

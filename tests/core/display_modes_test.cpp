@@ -75,14 +75,20 @@ INSTANTIATE_TEST_SUITE_P(
         StartUpCase{"KeysAnyCase", "[DISPLAY]\nscreenwidth=320\nbitsperpixel=32\n", 3, 1, 0, 0, 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LoadDisplaySettingsFileTest, ReadsTheSettingsFileOfTheInstallation) {
+TEST(LoadDisplaySettingsFileTest, ReadsTheFoundSettingsFileOnce) {
   FakePlatform platform;
   LauncherState state;
   state.GameDir = Native("/g/zp/");
   platform.AddFile(Native("/g/zp/zephran.ini"), "[Display]\nScreenWidth=320\n");
   platform.AddFile(Native("/g/zephran.ini"), "[Display]\nScreenWidth=640\n");
-
   EXPECT_EQ(LoadDisplaySettings(platform, state).resolution_index, 3);
+
+  // The name the locator found wins over the usual spelling.
+  platform.AddFile(Native("/g/zp/ZEPHRAN.INI"), "[Display]\nScreenWidth=512\n");
+  state.SettingsFile = Native("/g/zp/ZEPHRAN.INI");
+  platform.file_readings = 0;
+  EXPECT_EQ(LoadDisplaySettings(platform, state).resolution_index, 1);
+  EXPECT_EQ(platform.file_readings, 1);
 }
 
 TEST(ResolutionChosenTest, EachItemPicksItsRow) {

@@ -48,14 +48,32 @@ void FakePlatform::AddFile(const std::string& path, const std::string& content) 
   AddFolder(path.substr(0, path.rfind(kSep) + 1));
 }
 
-std::string FakePlatform::ReadProfileString(std::string_view section, std::string_view key,
-                                            std::string_view default_value, std::size_t capacity,
-                                            const std::string& file) {
+std::string FakePlatform::Lookup(std::string_view section, std::string_view key,
+                                 std::string_view default_value, std::size_t capacity,
+                                 const std::string& file) const {
   std::string value(default_value);
   if (const auto found = files.find(file); found != files.end()) {
     value = platform::FindProfileValue(found->second, section, key).value_or(value);
   }
   return value.substr(0, capacity == 0 ? 0 : capacity - 1);
+}
+
+std::string FakePlatform::ReadProfileString(std::string_view section, std::string_view key,
+                                            std::string_view default_value, std::size_t capacity,
+                                            const std::string& file) {
+  ++file_readings;
+  return Lookup(section, key, default_value, capacity, file);
+}
+
+std::vector<std::string> FakePlatform::ReadProfileStrings(
+    const std::vector<platform::ProfileKey>& keys, std::string_view default_value,
+    std::size_t capacity, const std::string& file) {
+  ++file_readings;
+  std::vector<std::string> values;
+  for (const platform::ProfileKey& wanted : keys) {
+    values.push_back(Lookup(wanted.section, wanted.key, default_value, capacity, file));
+  }
+  return values;
 }
 
 bool FakePlatform::WriteProfileString(std::string_view section, std::string_view key,

@@ -32,6 +32,7 @@ class FakePlatform : public platform::Platform, public platform::WindowServices 
   std::vector<platform::WindowStyle> styles;
   std::vector<std::string> attribute_resets;
   int messages = 0;
+  int file_readings = 0;  // each read of a whole profile file
   bool ended = false;
 
   // Adds a file and the folders above it.
@@ -41,6 +42,9 @@ class FakePlatform : public platform::Platform, public platform::WindowServices 
   std::string ReadProfileString(std::string_view section, std::string_view key,
                                 std::string_view default_value, std::size_t capacity,
                                 const std::string& file) override;
+  std::vector<std::string> ReadProfileStrings(const std::vector<platform::ProfileKey>& keys,
+                                              std::string_view default_value, std::size_t capacity,
+                                              const std::string& file) override;
   bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
                           const std::string& file) override;
   platform::SaveResult WriteProfileStrings(const std::vector<platform::ProfileValue>& values,
@@ -53,6 +57,10 @@ class FakePlatform : public platform::Platform, public platform::WindowServices 
   void PumpEvents() override;
   void EndProgram() override;
   std::string ProgramFolder() override { return program_folder; }
+
+ private:
+  std::string Lookup(std::string_view section, std::string_view key, std::string_view default_value,
+                     std::size_t capacity, const std::string& file) const;
 };
 
 }  // namespace zephran::core::testing

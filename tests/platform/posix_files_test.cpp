@@ -38,11 +38,11 @@ class PosixFilesTest : public test_support::TempFolderTest {
   TestPlatform platform_;
 };
 
-constexpr char kSettings[] =
-    "[Display]\r\nScreenWidth=640\r\nQuoted=\"1234\"\r\n[Audio]\r\nVolume=7\r\n";
+constexpr char kSettings[] = "[Display]\r\nScreenWidth=640\r\n[Audio]\r\nVolume=7\r\n";
 
 TEST_F(PosixFilesTest, ReadsProfileValuesThroughAnySpellingOfTheName) {
   Write("ZEPHRAN.INI", kSettings);
+  Write("quoted.ini", "[Display]\r\nQuoted=\"1234\"\r\n");
   Write("folder.ini/x", "");
   struct Case {
     std::string file;
@@ -58,8 +58,8 @@ TEST_F(PosixFilesTest, ReadsProfileValuesThroughAnySpellingOfTheName) {
       {"zephran.ini", "ScreenWidth", 0, ""},
       // A quoted value that exactly fills the buffer loses one character
       // more, as the game's reader cuts it.
-      {"zephran.ini", "Quoted", 5, "123"},
-      {"zephran.ini", "Quoted", 6, "1234"},
+      {"quoted.ini", "Quoted", 5, "123"},
+      {"quoted.ini", "Quoted", 6, "1234"},
       {"zephran.ini", "Missing", 256, "default"},
       {"zephran.ini", "Missing", 4, "def"},
       {"missing.ini", "ScreenWidth", 256, "default"},

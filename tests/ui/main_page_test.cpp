@@ -22,6 +22,11 @@ namespace zp = zephran::platform;
 // here answers with nothing, and a message would be recorded.
 class FakePlatform : public zp::Platform, public zp::WindowServices {
  public:
+  std::vector<std::string> ReadProfileStrings(const std::vector<zp::ProfileKey>& keys,
+                                              std::string_view fallback, std::size_t,
+                                              const std::string&) override {
+    return std::vector<std::string>(keys.size(), std::string(fallback));
+  }
   std::string ReadProfileString(std::string_view, std::string_view, std::string_view fallback,
                                 std::size_t, const std::string&) override {
     return std::string(fallback);
