@@ -162,7 +162,11 @@ bool StillAsRead(const fs::path& target, int descriptor, const struct stat& read
 }
 
 std::string TemporaryPrefix(const fs::path& target) {
-  return "." + target.filename().string() + ".";
+  // Built by appending: GCC 12 warns falsely about "." + std::string.
+  std::string prefix(".");
+  prefix += target.filename().string();
+  prefix += '.';
+  return prefix;
 }
 
 struct TemporaryFile {
