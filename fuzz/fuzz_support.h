@@ -88,19 +88,6 @@ inline bool IsAnsi(std::string_view text) {
   return !text.starts_with(kUtf8Bom) && !IsUtf16(text);
 }
 
-inline void AppendUtf8(std::string& out, char16_t unit) {
-  if (unit < 0x80) {
-    out.push_back(static_cast<char>(unit));
-  } else if (unit < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
-    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-  }
-}
-
 // A UTF-16 file with each unit written as UTF-8 (the mark too), so that its lines can be cut and
 // compared like those of the other files; other files are returned as they are. A last odd byte is
 // a unit.
@@ -115,7 +102,7 @@ inline std::string UnitsAsBytes(std::string_view text) {
     const auto second = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
     const unsigned unit =
         (little || at + 1 == text.size()) ? (second << 8) | first : (first << 8) | second;
-    AppendUtf8(out, static_cast<char16_t>(unit));
+    zephran::platform::AppendUtf8(out, static_cast<char16_t>(unit));
   }
   return out;
 }
@@ -128,7 +115,8 @@ inline std::string AsFileText(std::string_view file, std::string_view ansi) {
   }
   std::string out;
   for (const char c : ansi) {
-    AppendUtf8(out, zephran::platform::WideFromAnsi(static_cast<unsigned char>(c)));
+    zephran::platform::AppendUtf8(out,
+                                  zephran::platform::WideFromAnsi(static_cast<unsigned char>(c)));
   }
   return out;
 }

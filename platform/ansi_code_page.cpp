@@ -109,4 +109,17 @@ unsigned char AnsiFromWide(char16_t unit) {
   return '?';
 }
 
+void AppendUtf8(std::string& out, char16_t unit) {
+  if (unit < 0x80) {
+    out.push_back(static_cast<char>(unit));
+  } else if (unit < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
+  }
+}
+
 }  // namespace zephran::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 namespace zephran::platform {
 
@@ -27,5 +28,9 @@ inline char16_t WideFromAnsi(unsigned char byte) {
 // system substitutes ("best fit": U+0100 gives "A", a full-width digit the
 // digit), else "?".
 unsigned char AnsiFromWide(char16_t unit);
+
+// Appends one UTF-16 unit as UTF-8; a lone surrogate becomes its three-byte
+// form, as the system's converter writes it.
+void AppendUtf8(std::string& out, char16_t unit);
 
 }  // namespace zephran::platform

@@ -76,19 +76,6 @@ std::u16string WantedName(std::string_view name) {
   return std::u16string(Trim(wide));
 }
 
-void AppendUtf8(std::string& out, char16_t unit) {
-  if (unit < 0x80) {
-    out.push_back(static_cast<char>(unit));
-  } else if (unit < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (unit >> 6)));
-    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (unit >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((unit >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (unit & 0x3F)));
-  }
-}
-
 // One character of UTF-8 the way the system's converter takes it: a broken
 // sequence becomes one U+FFFD for its lead byte and every continuation byte
 // that still fitted, and a sequence cut short by the end of the file swallows

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ansi_code_page.h"
 #include "platform/profile_file.h"
 #include "tests/windows/temp_folder.h"
 
@@ -402,16 +403,7 @@ class CorpusMaker {
   std::string Utf8(std::string_view text) {
     std::string out;
     for (const char16_t c : Wide(text)) {
-      if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-      } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      } else {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-      }
+      AppendUtf8(out, c);
     }
     return out;
   }
