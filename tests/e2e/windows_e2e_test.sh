@@ -272,6 +272,36 @@ test_game_folder_with_spaces_and_quotes() {
 game_nextframe"
 }
 
+# Folder names beyond ASCII: the program's own folder, the settings file, the
+# save folders and the game's start all go through them.
+test_game_folders_beyond_ascii() {
+  local game="$work/Jeux/Zéphran été"
+  make_game "$game"
+  add_save "$game" 1 "Sauvé"
+  start_launcher "$game"
+  main_window || return 1
+  cinema_box # on in the sample: now off
+  load_game
+  launcher_ended || return 1
+  # The reporter has no UTF-8 manifest: it reports in the Western code page.
+  expect_equal "$(report_of "$game" | sed -n '1p;6,$p')" "$(windows_path "$game" | iconv -f UTF-8 -t CP1252)
+load_game
+slot_1" || return 1
+  grep -q $'^CinemaScope=0\r$' "$game/zephran.ini" || return 1
+
+  # Beyond the Western code page the reporter cannot write its report; the
+  # launcher only ends once the game has started.
+  game="$work/Παιχνίδια/Ζέφυρος"
+  make_game "$game"
+  add_save "$game" 1 "Σώσε"
+  start_launcher "$game"
+  main_window || return 1
+  subtitles_box # on in the sample: now off
+  load_game
+  launcher_ended || return 1
+  grep -q $'^Subtitles=0\r$' "$game/zephran.ini"
+}
+
 # The pixel plan: the 2 px strip, the blue bars, the check-box frames.
 test_screenshot_shows_the_pixel_plan() {
   local game=$work/shot/game
