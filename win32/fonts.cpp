@@ -71,7 +71,7 @@ Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
   return {carried_family, true};
 }
 
-HFONT Fonts::Get(const window::Font& font) {
+HFONT Fonts::Get(const window::Font& font) const {
   const auto key = std::make_tuple(font.face, font.pixel_size, font.style, font.underline);
   if (const auto found = made_.find(key); found != made_.end()) {
     return found->second;

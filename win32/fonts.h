@@ -22,7 +22,7 @@ class Fonts {
   ~Fonts();
 
   // One font object per distinct font, kept for the window's life.
-  HFONT Get(const window::Font& font);
+  HFONT Get(const window::Font& font) const;
 
   const std::wstring& Family(window::Face face) const;
   bool Carried(window::Face face) const;
@@ -38,7 +38,7 @@ class Fonts {
   std::vector<HANDLE> loaded_;
   Choice comic_;
   Choice sans_;
-  std::map<std::tuple<window::Face, int, window::FontStyle, bool>, HFONT> made_;
+  mutable std::map<std::tuple<window::Face, int, window::FontStyle, bool>, HFONT> made_;
 };
 
 // Whether the system knows a face by exactly this name, not by a substitute.

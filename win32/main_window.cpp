@@ -472,7 +472,7 @@ void MainWindow::DrawList(const DRAWITEMSTRUCT& item) const {
     area.left += 2;
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, inverted ? back : text);
-    HGDIOBJ old = ::SelectObject(item.hDC, const_cast<Fonts&>(fonts_).Get(list.font));
+    HGDIOBJ old = ::SelectObject(item.hDC, fonts_.Get(list.font));
     ::DrawTextW(item.hDC, words.c_str(), static_cast<int>(words.size()), &area,
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
     ::SelectObject(item.hDC, old);
