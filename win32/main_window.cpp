@@ -477,7 +477,9 @@ void MainWindow::DrawList(const DRAWITEMSTRUCT& item) const {
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
     ::SelectObject(item.hDC, old);
   }
-  if ((item.itemState & ODS_FOCUS) != 0 && (item.itemState & ODS_COMBOBOXEDIT) != 0) {
+  // Windows hides focus marks until the keyboard is used.
+  if ((item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS &&
+      (item.itemState & ODS_COMBOBOXEDIT) != 0) {
     ::DrawFocusRect(item.hDC, &item.rcItem);
   }
 }
@@ -496,7 +498,7 @@ void MainWindow::DrawCheckBox(const DRAWITEMSTRUCT& item) const {
   ::DeleteObject(face);
   ::DrawEdge(item.hDC, &area, sunken ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   DrawCentred(item.hDC, checked ? check_on_ : check_off_, area, sunken ? 1 : 0);
-  if ((item.itemState & ODS_FOCUS) != 0) {
+  if ((item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS) {
     RECT inside = area;
     ::InflateRect(&inside, -2, -2);
     ::DrawFocusRect(item.hDC, &inside);
