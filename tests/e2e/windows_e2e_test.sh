@@ -19,6 +19,9 @@ shift 5
 only=("$@")
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# UTF-8 file names on this side; the Western code page (1252) on the Windows
+# side for programs without the UTF-8 manifest, such as the reporter.
+export LC_ALL=C.UTF-8
 work=$(mktemp -d)
 xvfb_pid=""
 launcher_pid=""
@@ -214,6 +217,23 @@ test_load_a_slot_chosen_with_the_keyboard_from_the_folder_above() {
 load_game
 slot_3" || return 1
   expect_equal "$(od -An -c "$game/zephran.ini")" "$(settings_after 512 384 640 480 1 1 | od -An -c)"
+}
+
+# Six Tabs from the windowed-mode box come back to it: no label takes the
+# focus, and Space there unticks it.
+test_tab_cycle_comes_back_to_windowed_mode() {
+  local game=$work/tab/game
+  make_game "$game"
+  start_launcher "$game"
+  main_window || return 1
+  keys Tab Tab Tab Tab Tab Tab space
+  new_game
+  launcher_ended || return 1
+  grep -q $'^FullScreen=1\r$' "$game/zephran.ini" || {
+    echo "windowed mode was not turned off:" >&2
+    cat -A "$game/zephran.ini" >&2
+    return 1
+  }
 }
 
 test_empty_slot_and_no_resolution_refuse_and_write_nothing() {
