@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include "win32/text.h"
-
 namespace zephran::win32 {
 namespace {
 
@@ -111,21 +109,6 @@ TEST(Win32WindowServicesTest, PumpRunsPendingMessagesThroughTheFilterAndKeepsAQu
   ASSERT_NE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE), FALSE);
   EXPECT_EQ(quit.wParam, 7u);
   ::DestroyWindow(target);
-}
-
-TEST(Win32TextTest, Utf8BecomesUtf16) {
-  const struct {
-    const char* utf8;
-    const wchar_t* wide;
-  } cases[] = {
-      {"", L""},
-      {"Load :", L"Load :"},
-      {"\xC2\xA9 2026", L"\u00a9 2026"},
-      {"Z:\\\xCE\xA0\xCE\xB1", L"Z:\\\u03a0\u03b1"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Widen(c.utf8), c.wide) << c.utf8;
-  }
 }
 
 }  // namespace
