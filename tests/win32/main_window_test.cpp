@@ -1,0 +1,280 @@
+// The Win32 window driven through its messages, as the player's mouse and
+// keyboard would drive it, over an in-memory installation.
+#include "win32/main_window.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/core/fake_platform.h"
+#include "tests/core/test_paths.h"
+#include "win32/text.h"
+
+namespace zephran::win32 {
+namespace {
+
+using core::testing::FakePlatform;
+using core::testing::Native;
+using window::ControlId;
+using window::ControlKind;
+using window::Describe;
+using window::MainPageDescription;
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() {
+    platform.program_folder = Native("/g");
+    platform.AddFile(Native("/g/zephran.ini"),
+                     "[Display]\r\nScreenWidth=640\r\nFullScreen=0\r\nBitsPerPixel=16\r\n");
+    platform.AddFile(Native("/g/readme.txt"));
+    platform.AddFile(Native("/g/savegames/slot2/Castle.nam"));
+  }
+
+  // Starts the window as the program does and lets it settle, with the
+  // pointer in a corner the centred window never covers: a real mouse move
+  // would light a text button.
+  void Start() {
+    ::SetCursorPos(0, 0);
+    window.Load();
+    window.ShowCentred();
+    Pump();
+  }
+
+  static void Pump() {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+
+  HWND Control(ControlId id) const { return window.Control(id); }
+
+  // A press and release at a control's top-left corner.
+  void Click(ControlId id) {
+    ::SendMessageW(Control(id), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    ::SendMessageW(Control(id), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  }
+
+  // A key as the message loop hands it on: through the window's filter.
+  void Key(HWND target, WPARAM key) {
+    for (const UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+      MSG msg{target, message, key, 1, 0, {}};
+      if (!window.Filter(msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+  }
+
+  FakePlatform platform;
+  MainWindow window{::GetModuleHandleW(nullptr), platform, platform};
+};
+
+TEST_F(MainWindowTest, ControlsSitAtTheirBoxesInAFixedClientArea) {
+  Start();
+  RECT client{};
+  ::GetClientRect(window.Handle(), &client);
+  EXPECT_EQ(client.right, 302);
+  EXPECT_EQ(client.bottom, 299);
+  const LONG style = ::GetWindowLongW(window.Handle(), GWL_STYLE);
+  EXPECT_EQ(style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+
+  for (const auto& control : MainPageDescription().controls) {
+    SCOPED_TRACE(std::string(control.name));
+    HWND handle = Control(control.id);
+    ASSERT_NE(handle, nullptr);
+    RECT box{};
+    ::GetWindowRect(handle, &box);
+    ::MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&box), 2);
+    // A closed list's height comes from its font and frame; it is fitted.
+    EXPECT_EQ(box.left, control.box.x);
+    EXPECT_EQ(box.top, control.box.y);
+    EXPECT_EQ(box.right - box.left, control.box.width);
+    EXPECT_EQ(box.bottom - box.top, control.box.height);
+    // Only lists and check boxes are reached by Tab.
+    const bool tab_stop = (::GetWindowLongW(handle, GWL_STYLE) & WS_TABSTOP) != 0;
+    EXPECT_EQ(tab_stop, control.kind != ControlKind::kLabel);
+  }
+  // "Colors :" reaches under its list: the point is the list's.
+  const POINT shared{150, 185};
+  EXPECT_EQ(::ChildWindowFromPointEx(window.Handle(), shared, CWP_SKIPINVISIBLE),
+            Control(ControlId::ListCol));
+}
+
+// The carried faces stand in where the system's are missing: each label's
+// words must still fit its box's width (a wider face would break them onto a
+// second line that the box cuts off).
+TEST_F(MainWindowTest, LabelTextsFitTheirBoxesOnOneLine) {
+  HDC screen = ::GetDC(nullptr);
+  for (const auto& control : MainPageDescription().controls) {
+    if (control.kind != ControlKind::kLabel) {
+      continue;
+    }
+    SCOPED_TRACE(std::string(control.name));
+    HGDIOBJ old = ::SelectObject(
+        screen, reinterpret_cast<HFONT>(::SendMessageW(Control(control.id), WM_GETFONT, 0, 0)));
+    const std::wstring text = Widen(control.text);
+    RECT needed{0, 0, control.box.width, 0};
+    ::DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &needed,
+                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    EXPECT_LE(needed.right, control.box.width);
+    ::SelectObject(screen, old);
+  }
+  ::ReleaseDC(nullptr, screen);
+}
+
+TEST_F(MainWindowTest, FocusStartsOnWindowedModeAndTabCyclesTheSixControls) {
+  Start();
+  ASSERT_EQ(::GetFocus(), Control(ControlId::ModeFenet));
+
+  const std::vector<ControlId> forward{ControlId::ListCol,    ControlId::ListChoixResol,
+                                       ControlId::ListSlot,   ControlId::ModeSousT,
+                                       ControlId::ModeCinema, ControlId::ModeFenet};
+  for (const ControlId expected : forward) {
+    Key(::GetFocus(), VK_TAB);
+    EXPECT_EQ(::GetFocus(), Control(expected)) << Describe(expected).name;
+  }
+  // The focus comes back where it was when the window is active again.
+  ::SetFocus(Control(ControlId::ListSlot));
+  ::SendMessageW(window.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  ::SetFocus(nullptr);
+  ::SendMessageW(window.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(::GetFocus(), Control(ControlId::ListSlot));
+}
+
+TEST_F(MainWindowTest, CheckBoxesToggleOnEachClickIncludingADoubleClick) {
+  Start();
+  const HWND box = Control(ControlId::ModeCinema);
+  ASSERT_EQ(window.CheckValue(ControlId::ModeCinema), 0);
+
+  struct Step {
+    const char* what;
+    std::vector<UINT> messages;
+    int value;
+  };
+  const Step steps[] = {
+      {"click", {WM_LBUTTONDOWN, WM_LBUTTONUP}, 1},
+      {"click again", {WM_LBUTTONDOWN, WM_LBUTTONUP}, 0},
+      {"double-click", {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}, 0},
+  };
+  for (const Step& step : steps) {
+    for (const UINT message : step.messages) {
+      ::SendMessageW(box, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
+    }
+    EXPECT_EQ(window.CheckValue(ControlId::ModeCinema), step.value) << step.what;
+  }
+  // Space on the focused box toggles it too.
+  ::SetFocus(box);
+  Key(box, VK_SPACE);
+  EXPECT_EQ(window.CheckValue(ControlId::ModeCinema), 1);
+  // A caption is not its box.
+  Click(ControlId::TexteCinema);
+  EXPECT_EQ(window.CheckValue(ControlId::ModeCinema), 1);
+  EXPECT_EQ(window.CheckValue(ControlId::ModeFenet), 1);  // FullScreen=0 at start-up
+}
+
+TEST_F(MainWindowTest, StartUpAndPicksReachTheLauncher) {
+  Start();
+  EXPECT_EQ(window.SelectedItem(ControlId::ListChoixResol), 0);
+  EXPECT_EQ(window.State().GameExe, "ZP1.EXE");
+  EXPECT_EQ(window.State().ColorDepth, "16");
+  ASSERT_EQ(::SendMessageW(Control(ControlId::ListSlot), CB_GETCOUNT, 0, 0), 8);
+  EXPECT_EQ(window.State().SlotEmpty, core::kTrue);
+
+  // The keyboard picks the next item of a focused list.
+  for (const ControlId list :
+       {ControlId::ListChoixResol, ControlId::ListCol, ControlId::ListSlot}) {
+    ::SetFocus(Control(list));
+    Key(Control(list), VK_DOWN);
+  }
+  EXPECT_EQ(window.State().ScreenW, "512");
+  EXPECT_EQ(window.State().ColorDepth, "32");
+  EXPECT_EQ(window.State().SlotEmpty, core::kFalse);  // slot 2 holds Castle
+
+  // Ctrl+L loads it.
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  ::SetKeyboardState(keys);
+  MSG chord{window.Handle(), WM_KEYDOWN, 'L', 1, 0, {}};
+  EXPECT_TRUE(window.Filter(chord));
+  keys[VK_CONTROL] = 0;
+  ::SetKeyboardState(keys);
+  ASSERT_EQ(platform.started.size(), 1u);
+  EXPECT_EQ(platform.started[0].Text(), Native("/g/ZP1.EXE") + " load_game slot_2");
+}
+
+TEST_F(MainWindowTest, TextButtonsLightUpAsAPairAndClicksRunTheirActions) {
+  Start();
+  const COLORREF button_text = ::GetSysColor(COLOR_BTNTEXT);
+  EXPECT_EQ(window.TextColour(ControlId::BoutLoad), button_text);
+  EXPECT_EQ(window.TextColour(ControlId::BoutLancerNouveau), kBlack);
+
+  struct Step {
+    HWND over;
+    COLORREF load;
+    COLORREF new_game;
+  };
+  const Step steps[] = {
+      {Control(ControlId::BoutLoad), kWhite, kBlack},
+      {Control(ControlId::ListSlot), kWhite, kBlack},  // another control: no change
+      {Control(ControlId::TextCol), kWhite, kBlack},
+      {Control(ControlId::BoutLancerNouveau), kBlack, kWhite},
+      {window.Handle(), kBlack, kBlack},  // the bare background
+  };
+  for (const Step& step : steps) {
+    ::SendMessageW(step.over, WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(window.TextColour(ControlId::BoutLoad), step.load);
+    EXPECT_EQ(window.TextColour(ControlId::BoutLancerNouveau), step.new_game);
+  }
+
+  // Pressed on the link, released elsewhere: no click.
+  ::SendMessageW(Control(ControlId::Lien_txt), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  ::SendMessageW(Control(ControlId::Lien_txt), WM_LBUTTONUP, 0, MAKELPARAM(200, 2));
+  EXPECT_TRUE(platform.started.empty());
+  Click(ControlId::Lien_txt);
+  ASSERT_EQ(platform.started.size(), 1u);
+  EXPECT_FALSE(platform.ended);
+  Click(ControlId::BoutLancerNouveau);
+  ASSERT_EQ(platform.started.size(), 2u);
+  EXPECT_EQ(platform.started[1].Text(), Native("/g/ZP1.EXE") + " game_nextframe");
+  EXPECT_TRUE(platform.ended);
+}
+
+TEST_F(MainWindowTest, PaintsThePictureTheStripAndTheCheckBoxFrames) {
+  Start();
+  ::RedrawWindow(window.Handle(), nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  HDC screen = ::GetDC(window.Handle());
+  const auto blue = [](COLORREF c) {
+    return GetBValue(c) > GetRValue(c) + 30 && GetBValue(c) > GetGValue(c) + 30;
+  };
+  const auto at = [&](int x, int y) { return ::GetPixel(screen, x, y); };
+  // The 2 px strip right of the picture is the window's black.
+  for (int y : {5, 150, 290}) {
+    EXPECT_EQ(at(300, y), kBlack);
+    EXPECT_EQ(at(301, y), kBlack);
+  }
+  // The two bars show around and between the text buttons' letters.
+  EXPECT_TRUE(blue(at(250, 236)));
+  EXPECT_TRUE(blue(at(205, 236)));
+  EXPECT_TRUE(blue(at(60, 278)));
+  EXPECT_EQ(at(150, 256), kBlack);
+  // Each unchecked box shows the green frame of its off picture, centred.
+  for (const ControlId box : {ControlId::ModeCinema, ControlId::ModeSousT}) {
+    const auto& b = Describe(box).box;
+    const int left = b.x + (b.width - 20) / 2;
+    const int top = b.y + (b.height - 20) / 2;
+    EXPECT_EQ(at(left + 1, top + 10), RGB(0, 255, 0)) << Describe(box).name;
+    EXPECT_EQ(at(left + 10, top + 10), kBlack) << Describe(box).name;
+  }
+  ::ReleaseDC(window.Handle(), screen);
+}
+
+}  // namespace
+}  // namespace zephran::win32

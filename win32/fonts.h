@@ -1,0 +1,47 @@
+#pragma once
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/windows_api.h"
+#include "window/description.h"
+
+namespace zephran::win32 {
+
+// The window's two faces. Where the system has "Comic Sans MS" and
+// "MS Sans Serif" (every Windows), those are used; where it lacks them (Wine,
+// which substitutes other faces of other widths), faces carried in the
+// program stand in: Comic Neue and Liberation Sans, which fit the boxes.
+class Fonts {
+ public:
+  explicit Fonts(HINSTANCE instance);
+  Fonts(const Fonts&) = delete;
+  Fonts& operator=(const Fonts&) = delete;
+  ~Fonts();
+
+  // One font object per distinct font, kept for the window's life.
+  HFONT Get(const window::Font& font) const;
+
+  const std::wstring& Family(window::Face face) const;
+  bool Carried(window::Face face) const;
+
+ private:
+  struct Choice {
+    std::wstring family;
+    bool carried = false;
+  };
+  Choice Choose(HINSTANCE instance, const wchar_t* system_family, const wchar_t* carried_family,
+                std::initializer_list<int> resources);
+
+  std::vector<HANDLE> loaded_;
+  Choice comic_;
+  Choice sans_;
+  mutable std::map<std::tuple<window::Face, int, window::FontStyle, bool>, HFONT> made_;
+};
+
+// Whether the system knows a face by exactly this name, not by a substitute.
+bool HasFamily(const wchar_t* family);
+
+}  // namespace zephran::win32

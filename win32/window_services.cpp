@@ -1,0 +1,38 @@
+#include "win32/window_services.h"
+
+#include <string>
+
+#include "win32/text.h"
+
+namespace zephran::win32 {
+
+void DispatchWithFilter(MessageFilter* filter, MSG& message) {
+  if (filter != nullptr && filter->Filter(message)) {
+    return;
+  }
+  ::TranslateMessage(&message);
+  ::DispatchMessageW(&message);
+}
+
+void Win32WindowServices::ShowMessage(std::string_view prompt, std::string_view title) {
+  const std::wstring wide_prompt = Widen(prompt);
+  const std::wstring wide_title = Widen(title);
+  // Before the window is shown (the missing-installation message) the box
+  // stands alone; a hidden owner would keep it off the task bar.
+  HWND owner = window_ != nullptr && ::IsWindowVisible(window_) ? window_ : nullptr;
+  ::MessageBoxW(owner, wide_prompt.c_str(), wide_title.c_str(), MB_OK);
+}
+
+void Win32WindowServices::PumpEvents() {
+  MSG message{};
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {
+    if (message.message == WM_QUIT) {
+      // For the main loop, which ends on it.
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    DispatchWithFilter(filter_, message);
+  }
+}
+
+}  // namespace zephran::win32
