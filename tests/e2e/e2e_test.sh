@@ -57,99 +57,15 @@ make_game() {
   done
 }
 
-add_save() {
-  mkdir -p "$1/savegames/slot$2"
-  touch "$1/savegames/slot$2/$3.nam"
-}
-
 # --- driving the window --------------------------------------------------------
 
-window=""
+. "$(dirname "$0")/x_driver.sh"
 
 # start_launcher DIR: starts the copy of the launcher in DIR.
 start_launcher() {
   cp "$launcher" "$1/zephran-loader"
   "$1/zephran-loader" > "$work/launcher.log" 2>&1 &
   launcher_pid=$!
-}
-
-# title_pattern TITLE: xdotool matches names as regular expressions.
-title_pattern() {
-  printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"
-}
-
-# wait_window TITLE: the id of the visible window with that title.
-wait_window() {
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "$(title_pattern "$1")" 2> /dev/null | head -n 1)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  [ -n "$id" ] || return 1
-  # Mapped is not yet drawn and ready for input; give it a moment.
-  sleep 0.3
-  echo "$id"
-}
-
-main_window() {
-  window=$(wait_window "Zephran Loader+") || {
-    echo "the launcher window did not appear" >&2
-    return 1
-  }
-  xdotool windowfocus --sync "$window"
-  sleep 0.2
-}
-
-# click X Y: a click at a point of the window's client area, in pixels.
-click() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.2
-}
-
-keys() {
-  xdotool key --delay 80 "$@"
-  sleep 0.2
-}
-
-# dismiss TITLE: answers the message box of that title with Enter.
-dismiss() {
-  local box
-  box=$(wait_window "$1") || {
-    echo "no message box titled \"$1\"" >&2
-    return 1
-  }
-  xdotool windowfocus --sync "$box"
-  xdotool key Return
-  sleep 0.3
-  if xdotool search --onlyvisible --name "$(title_pattern "$1")" > /dev/null 2>&1; then
-    echo "message box \"$1\" is still open" >&2
-    return 1
-  fi
-}
-
-# The controls' centres, in client pixels.
-new_game() { click 140 236; }
-load_game() { click 90 276; }
-cinema_box() { click 45 114; }
-subtitles_box() { click 45 154; }
-
-launcher_ended() {
-  for _ in $(seq 50); do
-    kill -0 "$launcher_pid" 2> /dev/null || {
-      launcher_pid=""
-      return 0
-    }
-    sleep 0.1
-  done
-  echo "the launcher is still running" >&2
-  return 1
-}
-
-close_launcher() {
-  kill "$launcher_pid" 2> /dev/null
-  wait "$launcher_pid" 2> /dev/null
-  launcher_pid=""
 }
 
 # report_of DIR: waits for the stand-in game's report in DIR.
@@ -160,14 +76,6 @@ wait_report() {
   done
   echo "the game was not started (no report in $1)" >&2
   return 1
-}
-
-expect_equal() {
-  if [ "$1" != "$2" ]; then
-    echo "expected: $(printf '%q' "$2")" >&2
-    echo "actual:   $(printf '%q' "$1")" >&2
-    return 1
-  fi
 }
 
 # --- tests ---------------------------------------------------------------
@@ -269,21 +177,4 @@ test_game_folder_with_spaces_and_quotes() {
 # --- runner ----------------------------------------------------------------
 
 start_x_server
-passed=0
-failed=0
-for name in $(declare -F | awk '{print $3}' | grep '^test_'); do
-  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " == *" $name "* ]]; then
-    continue
-  fi
-  if "$name"; then
-    echo "PASS $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $name"
-    sed 's/^/  launcher: /' "$work/launcher.log" 2> /dev/null
-    failed=$((failed + 1))
-  fi
-  [ -n "$launcher_pid" ] && close_launcher
-done
-echo "e2e: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+run_tests "e2e"

@@ -58,92 +58,14 @@ make_game() {
   done
 }
 
-add_save() {
-  mkdir -p "$1/savegames/slot$2"
-  touch "$1/savegames/slot$2/$3.nam"
-}
-
-window=""
+# Wine takes longer than a native window to start and to draw.
+x_tries=300 x_settle=0.5 x_pause=0.3
+. "$(dirname "$0")/x_driver.sh"
 
 start_launcher() {
   cp "$launcher" "$1/zephran-loader.exe"
   (cd "$1" && exec "$wine" zephran-loader.exe) >"$work/launcher.log" 2>&1 &
   launcher_pid=$!
-}
-
-title_pattern() {
-  printf '^%s$' "$(printf '%s' "$1" | sed 's/[][\\.*^$+?(){}|]/\\&/g')"
-}
-
-wait_window() {
-  local id=""
-  for _ in $(seq 300); do
-    id=$(xdotool search --onlyvisible --name "$(title_pattern "$1")" 2>/dev/null | head -n 1)
-    [ -n "$id" ] && break
-    sleep 0.1
-  done
-  [ -n "$id" ] || return 1
-  sleep 0.5
-  echo "$id"
-}
-
-main_window() {
-  window=$(wait_window "Zephran Loader+") || {
-    echo "the launcher window did not appear" >&2
-    return 1
-  }
-  xdotool windowfocus --sync "$window"
-  sleep 0.3
-}
-
-# Wine's X window is the client area: points are client pixels.
-click() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
-  sleep 0.3
-}
-
-keys() {
-  xdotool key --delay 100 "$@"
-  sleep 0.3
-}
-
-dismiss() {
-  local box
-  box=$(wait_window "$1") || {
-    echo "no message box titled \"$1\"" >&2
-    return 1
-  }
-  xdotool windowfocus --sync "$box"
-  xdotool key Return
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name "$(title_pattern "$1")" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  echo "message box \"$1\" is still open" >&2
-  return 1
-}
-
-new_game() { click 140 236; }
-load_game() { click 90 276; }
-cinema_box() { click 45 114; }
-subtitles_box() { click 45 154; }
-
-launcher_ended() {
-  for _ in $(seq 100); do
-    kill -0 "$launcher_pid" 2>/dev/null || {
-      launcher_pid=""
-      return 0
-    }
-    sleep 0.1
-  done
-  echo "the launcher is still running" >&2
-  return 1
-}
-
-close_launcher() {
-  kill "$launcher_pid" 2>/dev/null
-  wait "$launcher_pid" 2>/dev/null
-  launcher_pid=""
 }
 
 # The stand-in game's report, one field a line: working folder, show
@@ -159,14 +81,6 @@ report_of() {
     return 1
   }
   tr '\0' '\n' <"$1/launch_report.bin"
-}
-
-expect_equal() {
-  if [ "$1" != "$2" ]; then
-    echo "expected: $(printf '%q' "$2")" >&2
-    echo "actual:   $(printf '%q' "$1")" >&2
-    return 1
-  fi
 }
 
 # The sample's settings after a launch. Wine's profile functions rewrite the
@@ -390,21 +304,4 @@ test_hover_lights_the_text_buttons_as_a_pair() {
 # --- runner ----------------------------------------------------------------
 
 start_x_server
-passed=0
-failed=0
-for name in $(declare -F | awk '{print $3}' | grep '^test_'); do
-  if [ ${#only[@]} -gt 0 ] && [[ ! " ${only[*]} " == *" $name "* ]]; then
-    continue
-  fi
-  if "$name"; then
-    echo "PASS $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $name"
-    sed 's/^/  launcher: /' "$work/launcher.log" 2>/dev/null
-    failed=$((failed + 1))
-  fi
-  [ -n "$launcher_pid" ] && close_launcher
-done
-echo "windows e2e: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+run_tests "windows e2e"
