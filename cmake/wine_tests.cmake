@@ -13,9 +13,11 @@ if(NOT CMAKE_CROSSCOMPILING_EMULATOR AND NOT CMAKE_HOST_WIN32)
     set(ZEPHRAN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix
         CACHE PATH "The Wine prefix the tests run in")
     # No debug chatter; no offer to install Mono or Gecko, which no test needs.
+    # One locale whatever the machine's: Wine takes its ANSI code page from
+    # it, and this one gives the Western one (1252), which lacks Greek.
     set(CMAKE_CROSSCOMPILING_EMULATOR
         ${CMAKE_COMMAND} -E env WINEPREFIX=${ZEPHRAN_WINE_PREFIX} WINEDEBUG=-all
-        WINEDLLOVERRIDES=mscoree,mshtml= ${ZEPHRAN_WINE})
+        WINEDLLOVERRIDES=mscoree,mshtml= LC_ALL=C.UTF-8 ${ZEPHRAN_WINE})
     # Wine creates a missing prefix on first use; test programs starting in
     # parallel would all try at once. This runs first and alone.
     add_test(NAME wine_prefix COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} wineboot --init)

@@ -55,6 +55,9 @@ struct SaveResult {
 // Everything the launcher asks of the operating system. NativePlatform is the
 // one implementation for each system; the window hands it to the logic by
 // reference, beside its own WindowServices; tests hand in fakes.
+// Paths, file names and messages are UTF-8 on every system; profile
+// sections, keys and values are single-byte ANSI text, as the game reads
+// them.
 class Platform {
  public:
   virtual ~Platform() = default;

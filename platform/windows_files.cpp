@@ -1,8 +1,6 @@
-// The profile and file services through kernel32. Everything here uses the
-// ANSI ("A") functions, like the rest of the launcher's Windows side: names
-// and values are bytes in the ANSI code page. std::filesystem is not used:
-// MinGW's converts narrow names by the C runtime's locale instead, so a name
-// with accents could mean one file to it and another to the A functions.
+// The profile and file services through kernel32's wide functions: paths
+// arrive in UTF-8 and reach any file name; sections, keys and values are
+// bytes in the ANSI code page, as the game reads them (windows_text.h).
 #include "platform/windows_api.h"
 
 #include <algorithm>
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "platform/windows_text.h"
 
 namespace zephran::platform {
 
@@ -48,39 +47,23 @@ bool Admits(unsigned mask, DWORD attributes) {
 }
 
 bool IsFolder(const std::string& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(Utf16FromUtf8(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-std::string ToText(std::string_view text) {
-  // The API wants terminated strings; an embedded NUL ends them as it would
-  // have for any caller of it.
-  return std::string(text);
+// The API wants terminated strings; an embedded NUL ends them as it would
+// have for any caller of it.
+std::wstring ProfileText(std::string_view text) {
+  return Utf16FromAnsi(text);
 }
 
 // Neither read nor rewritten: the profile functions would read it whole.
 bool TooLarge(const std::string& file) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  return ::GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &data) != FALSE &&
+  return ::GetFileAttributesExW(Utf16FromUtf8(file).c_str(), GetFileExInfoStandard, &data) !=
+             FALSE &&
          ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) >
              kLargestProfileFile;
-}
-
-// The system's own words for an error code, without the line break it ends
-// them with.
-std::string SystemMessage(DWORD error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message =
-      length > 0 && text != nullptr ? std::string(text, length) : "error " + std::to_string(error);
-  ::LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                              message.back() == ' ' || message.back() == '.')) {
-    message.pop_back();
-  }
-  return message;
 }
 
 }  // namespace
@@ -90,28 +73,32 @@ std::string NativePlatform::ReadProfileString(std::string_view section, std::str
                                               const std::string& file) {
   constexpr std::size_t kLargestBuffer = std::numeric_limits<DWORD>::max();
   constexpr std::size_t kFirstBuffer = 4096;
-  const std::string section_text = ToText(section);
-  const std::string key_text = ToText(key);
-  const std::string default_text = ToText(default_value);
   capacity = std::min(capacity, kLargestBuffer);
   if (capacity == 0) {
     return {};
   }
   if (TooLarge(file)) {
-    return default_text.substr(0, capacity - 1);
+    return std::string(default_value.substr(0, capacity - 1));
   }
+  const std::wstring section_text = ProfileText(section);
+  const std::wstring key_text = ProfileText(key);
+  const std::wstring default_text = ProfileText(default_value);
+  const std::wstring path = Utf16FromUtf8(file);
   // A small buffer first, since callers ask for generous capacities. A value
   // that comes near the buffer's end may have been cut (to size - 1, or one
   // less where a closing quote was cut too), so it is asked for again with a
   // bigger buffer, up to the caller's capacity, which decides as the API does.
-  std::string buffer(std::min(capacity, kFirstBuffer), '\0');
+  std::wstring buffer(std::min(capacity, kFirstBuffer), L'\0');
   for (;;) {
     const DWORD copied =
-        ::GetPrivateProfileStringA(section_text.c_str(), key_text.c_str(), default_text.c_str(),
-                                   buffer.data(), static_cast<DWORD>(buffer.size()), file.c_str());
+        ::GetPrivateProfileStringW(section_text.c_str(), key_text.c_str(), default_text.c_str(),
+                                   buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
     if (copied + std::size_t{2} < buffer.size() || buffer.size() == capacity) {
       buffer.resize(std::min<std::size_t>(copied, buffer.size() - 1));
-      return buffer;
+      // A double-byte code page may need more bytes than characters.
+      std::string value = AnsiFromUtf16(buffer);
+      value.resize(std::min(value.size(), capacity - 1));
+      return value;
     }
     buffer.resize(std::min(capacity, 2 * buffer.size()));
   }
@@ -133,8 +120,9 @@ std::vector<std::string> NativePlatform::ReadProfileStrings(const std::vector<Pr
 
 bool NativePlatform::WriteProfileString(std::string_view section, std::string_view key,
                                         std::string_view value, const std::string& file) {
-  return ::WritePrivateProfileStringA(ToText(section).c_str(), ToText(key).c_str(),
-                                      ToText(value).c_str(), file.c_str()) != FALSE;
+  return ::WritePrivateProfileStringW(ProfileText(section).c_str(), ProfileText(key).c_str(),
+                                      ProfileText(value).c_str(),
+                                      Utf16FromUtf8(file).c_str()) != FALSE;
 }
 
 SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& values,
@@ -144,10 +132,12 @@ SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& 
   }
   // The system's profile functions write key by key; stopping at the first
   // failure at least keeps the later keys from landing without it.
+  const std::wstring path = Utf16FromUtf8(file);
   for (const ProfileValue& entry : values) {
-    if (::WritePrivateProfileStringA(entry.section.c_str(), entry.key.c_str(), entry.value.c_str(),
-                                     file.c_str()) == FALSE) {
-      return SaveResult{false, SystemMessage(::GetLastError())};
+    if (::WritePrivateProfileStringW(ProfileText(entry.section).c_str(),
+                                     ProfileText(entry.key).c_str(),
+                                     ProfileText(entry.value).c_str(), path.c_str()) == FALSE) {
+      return SaveResult{false, SystemErrorText(::GetLastError())};
     }
   }
   return SaveResult{true, {}};
@@ -162,22 +152,22 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
   if (pattern.back() == '\\' || pattern.back() == '/') {
     return IsFolder(pattern) ? "." : "";
   }
-  WIN32_FIND_DATAA entry{};
-  const FindHandle search(::FindFirstFileA(pattern.c_str(), &entry));
+  WIN32_FIND_DATAW entry{};
+  const FindHandle search(::FindFirstFileW(Utf16FromUtf8(pattern).c_str(), &entry));
   if (!search.Valid()) {
     return {};
   }
   do {
     if (Admits(mask, entry.dwFileAttributes)) {
-      return entry.cFileName;
+      return Utf8FromUtf16(entry.cFileName);
     }
-  } while (::FindNextFileA(search.Get(), &entry) != FALSE);
+  } while (::FindNextFileW(search.Get(), &entry) != FALSE);
   return {};
 }
 
 void NativePlatform::SetNormalAttributes(const std::string& file) {
   // A missing file is no error here; the write that follows reports it.
-  ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+  ::SetFileAttributesW(Utf16FromUtf8(file).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace zephran::platform

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/text_viewer.h"
+#include "platform/windows_text.h"
 
 namespace zephran::platform {
 
@@ -11,12 +12,13 @@ namespace {
 // The shared Windows folder, where Notepad lives. GetWindowsDirectory would
 // give a private per-user folder on a terminal server.
 std::string WindowsFolder() {
-  std::string folder(MAX_PATH, '\0');
-  const UINT length = ::GetSystemWindowsDirectoryA(folder.data(), MAX_PATH);
+  std::wstring wide(MAX_PATH, L'\0');
+  const UINT length = ::GetSystemWindowsDirectoryW(wide.data(), MAX_PATH);
   if (length == 0 || length >= MAX_PATH) {
     return "C:\\Windows";
   }
-  folder.resize(length);
+  wide.resize(length);
+  std::string folder = Utf8FromUtf16(wide);
   // Only Windows installed in a drive's root ends with a separator.
   if (folder.back() == '\\') {
     folder.pop_back();

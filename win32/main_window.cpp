@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "platform/windows_text.h"
 #include "win32/resources.h"
-#include "win32/text.h"
 
 namespace zephran::win32 {
 
@@ -83,7 +83,7 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
   const window::WindowDescription& description = window::MainPageDescription();
   RECT frame{0, 0, description.client_width, description.client_height};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-  const std::wstring title = Widen(description.title);
+  const std::wstring title = platform::Utf16FromUtf8(description.title);
   window_ = ::CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle,
                               CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                               frame.bottom - frame.top, nullptr, nullptr, instance, this);
@@ -190,6 +190,12 @@ HWND MainWindow::CreateControl(const ControlDescription& control) {
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(control.id)));
   switch (control.kind) {
     case ControlKind::kList: {
+      // Screen readers name a combo box after the static text just above it
+      // in the z-order, where a dialog puts its caption; ours are drawn by
+      // our own label class, so the list gets a static that is never shown.
+      const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
+      ::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | SS_NOPREFIX, box.x, box.y, 0, 0,
+                        window_, nullptr, instance_, nullptr);
       // The height given here is the opened list's: room for eight items.
       HWND list = ::CreateWindowExW(0, L"COMBOBOX", nullptr,
                                     kChildStyle | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST |
@@ -207,13 +213,13 @@ HWND MainWindow::CreateControl(const ControlDescription& control) {
     }
     case ControlKind::kCheckBox: {
       // The name is not drawn; assistive technology reads it.
-      const std::wstring name = Widen(control.accessible_name);
+      const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
       return ::CreateWindowExW(0, L"BUTTON", name.c_str(), kChildStyle | WS_TABSTOP | BS_OWNERDRAW,
                                box.x, box.y, box.width, box.height, window_, id, instance_,
                                nullptr);
     }
     case ControlKind::kLabel: {
-      const std::wstring text = Widen(control.text);
+      const std::wstring text = platform::Utf16FromUtf8(control.text);
       HWND label = ::CreateWindowExW(0, kLabelClass, text.c_str(), kChildStyle, box.x, box.y,
                                      box.width, box.height, window_, id, instance_, this);
       ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
@@ -244,7 +250,7 @@ void MainWindow::AddTooltip(HWND control, std::string_view text) {
     return;
   }
   std::wstring& kept = tips_[Index(*IdOf(control))];
-  kept = Widen(text);
+  kept = platform::Utf16FromUtf8(text);
   TTTOOLINFOW tool{};
   // The size the common controls of every Windows version accept.
   tool.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -271,7 +277,7 @@ void MainWindow::ShowCentred() {
 }
 
 void MainWindow::AppendItem(ControlId list, std::string_view text) {
-  const std::wstring wide = Widen(text);
+  const std::wstring wide = platform::Utf16FromUtf8(text);
   ::SendMessageW(Control(list), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "win32/text.h"
+#include "platform/windows_text.h"
 
 namespace zephran::win32 {
 
@@ -15,8 +15,8 @@ void DispatchWithFilter(MessageFilter* filter, MSG& message) {
 }
 
 void Win32WindowServices::ShowMessage(std::string_view prompt, std::string_view title) {
-  const std::wstring wide_prompt = Widen(prompt);
-  const std::wstring wide_title = Widen(title);
+  const std::wstring wide_prompt = platform::Utf16FromUtf8(prompt);
+  const std::wstring wide_title = platform::Utf16FromUtf8(title);
   // Before the window is shown (the missing-installation message) the box
   // stands alone; a hidden owner would keep it off the task bar.
   HWND owner = window_ != nullptr && ::IsWindowVisible(window_) ? window_ : nullptr;

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "platform/native_platform.h"
 #include "platform/text_viewer.h"
 #include "platform/windows_command_line.h"
+#include "platform/windows_text.h"
 #include "tests/windows/temp_folder.h"
 
 namespace zephran::platform {
@@ -24,8 +26,13 @@ namespace {
 
 using TestPlatform = NativePlatform;
 
+// Paths are UTF-8 here, as everywhere in the launcher.
+std::wstring Wide(const std::string& path) {
+  return Utf16FromUtf8(path);
+}
+
 std::optional<std::string> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::path(Wide(path)), std::ios::binary);
   if (!in) {
     return std::nullopt;
   }
@@ -33,11 +40,11 @@ std::optional<std::string> ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
+  std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << bytes;
 }
 
 DWORD Attributes(const std::string& path) {
-  return GetFileAttributesA(path.c_str());
+  return GetFileAttributesW(Wide(path).c_str());
 }
 
 std::string CurrentTestName() {
@@ -53,14 +60,14 @@ class WindowsPlatformTest : public ::testing::Test {
   std::string File(std::string_view name, DWORD attributes = FILE_ATTRIBUTE_NORMAL) const {
     const std::string path = Path(name);
     WriteBytes(path, "x");
-    EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+    EXPECT_TRUE(SetFileAttributesW(Wide(path).c_str(), attributes)) << path;
     return path;
   }
 
   std::string Folder(std::string_view name, DWORD attributes = FILE_ATTRIBUTE_DIRECTORY) const {
     const std::string path = Path(name);
-    EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
-    EXPECT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
+    EXPECT_TRUE(CreateDirectoryW(Wide(path).c_str(), nullptr)) << path;
+    EXPECT_TRUE(SetFileAttributesW(Wide(path).c_str(), attributes)) << path;
     return path;
   }
 
@@ -202,6 +209,25 @@ TEST_F(WindowsPlatformTest, GroupedWritesSetEveryValueOrSayWhyNot) {
   EXPECT_FALSE(platform_.WriteProfileStrings(values, huge).saved);
 }
 
+// Names the ANSI code page cannot spell (Greek on a Western system) reach
+// their files, and the values keep the game's single bytes.
+TEST_F(WindowsPlatformTest, ReachesFilesWhateverTheirNames) {
+  const std::string game = Folder("Παιχνίδια");
+  File("Παιχνίδια\\Σώσε.nam", FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(platform_.FirstDirEntry(game + "\\*.nam", 0), "Σώσε.nam");
+
+  const std::string settings = File("Παιχνίδια\\zephran.ini", FILE_ATTRIBUTE_READONLY);
+  platform_.SetNormalAttributes(settings);
+  EXPECT_EQ(Attributes(settings) & FILE_ATTRIBUTE_READONLY, 0u);
+  const SaveResult saved =
+      platform_.WriteProfileStrings({{"Display", "ScreenWidth", "640"}}, settings);
+  ASSERT_TRUE(saved.saved) << saved.reason;
+  EXPECT_TRUE(platform_.WriteProfileString("Player", "Name", "Z\xE9phran", settings));
+  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255, settings), "640");
+  EXPECT_EQ(platform_.ReadProfileString("Player", "Name", "", 255, settings), "Z\xE9phran");
+  EXPECT_NE(ReadBytes(settings).value_or("").find("Name=Z\xE9phran\r\n"), std::string::npos);
+}
+
 TEST_F(WindowsPlatformTest, ProgramFolderHoldsTheTestProgram) {
   const std::string folder = platform_.ProgramFolder();
   ASSERT_FALSE(folder.empty());
@@ -291,12 +317,13 @@ std::optional<LaunchReport> AwaitReport(const std::string& folder) {
 
 class StartProgramTest : public WindowsPlatformTest {
  protected:
-  // The stand-in game, copied where names have spaces.
+  // The stand-in game, copied where names have spaces and letters that no
+  // Western code page has.
   std::string InstallReporter() {
-    game_folder_ = Folder("My Games Folder");
+    game_folder_ = Folder("My Games Ζέφυρος");
     const std::string program = game_folder_ + "\\launch reporter.exe";
     const std::string built = platform_.ProgramFolder() + "\\launch_reporter.exe";
-    EXPECT_TRUE(CopyFileA(built.c_str(), program.c_str(), FALSE)) << built;
+    EXPECT_TRUE(CopyFileW(Wide(built).c_str(), Wide(program).c_str(), FALSE)) << built;
     return program;
   }
 

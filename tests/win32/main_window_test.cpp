@@ -2,14 +2,16 @@
 // keyboard would drive it, over an in-memory installation.
 #include "win32/main_window.h"
 
+#include <cwchar>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/windows_text.h"
 #include "tests/core/fake_platform.h"
 #include "tests/core/test_paths.h"
-#include "win32/text.h"
 
 namespace zephran::win32 {
 namespace {
@@ -118,7 +120,7 @@ TEST_F(MainWindowTest, LabelTextsFitTheirBoxesOnOneLine) {
     SCOPED_TRACE(std::string(control.name));
     HGDIOBJ old = ::SelectObject(
         screen, reinterpret_cast<HFONT>(::SendMessageW(Control(control.id), WM_GETFONT, 0, 0)));
-    const std::wstring text = Widen(control.text);
+    const std::wstring text = platform::Utf16FromUtf8(control.text);
     RECT needed{0, 0, control.box.width, 0};
     ::DrawTextW(screen, text.c_str(), static_cast<int>(text.size()), &needed,
                 DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
@@ -126,6 +128,44 @@ TEST_F(MainWindowTest, LabelTextsFitTheirBoxesOnOneLine) {
     ::SelectObject(screen, old);
   }
   ::ReleaseDC(nullptr, screen);
+}
+
+std::wstring WindowText(HWND window) {
+  wchar_t text[256] = {};
+  return std::wstring(text, static_cast<std::size_t>(::GetWindowTextW(window, text, 256)));
+}
+
+// The name a screen reader gives a control: its own text, or for a combo
+// box the text of the nearest static above it in the z-order, the search
+// stopping at a control that starts a group of Tab stops.
+std::wstring NameForScreenReaders(HWND control) {
+  wchar_t class_name[32] = {};
+  ::GetClassNameW(control, class_name, 32);
+  if (std::wstring_view(class_name) != L"ComboBox") {
+    return WindowText(control);
+  }
+  for (HWND above = ::GetWindow(control, GW_HWNDPREV); above != nullptr;
+       above = ::GetWindow(above, GW_HWNDPREV)) {
+    ::GetClassNameW(above, class_name, 32);
+    if (_wcsicmp(class_name, L"Static") == 0) {
+      return WindowText(above);
+    }
+    const LONG style = ::GetWindowLongW(above, GWL_STYLE);
+    if ((style & (WS_GROUP | WS_TABSTOP)) == (WS_GROUP | WS_TABSTOP)) {
+      break;
+    }
+  }
+  return {};
+}
+
+TEST_F(MainWindowTest, ListsAndCheckBoxesCarryTheirAccessibleNames) {
+  for (const auto& control : MainPageDescription().controls) {
+    if (control.kind != ControlKind::kLabel) {
+      EXPECT_EQ(NameForScreenReaders(Control(control.id)),
+                platform::Utf16FromUtf8(control.accessible_name))
+          << control.name;
+    }
+  }
 }
 
 TEST_F(MainWindowTest, FocusStartsOnWindowedModeAndTabCyclesTheSixControls) {

@@ -6,29 +6,31 @@
 #include <system_error>
 
 #include "platform/windows_api.h"
+#include "platform/windows_text.h"
 
 namespace zephran::platform::testing {
 
-// A fresh folder under the system's temporary folder, named after the
+// A fresh folder (its path in UTF-8) under the system's temporary folder, named after the
 // running test, and removed afterwards with whatever read-only, hidden or
 // system entries the test left in it.
 class TempFolder {
  public:
   explicit TempFolder(std::string_view name) {
-    char temp[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof temp, temp);
-    path_ = std::string(temp) + "zephran-" + std::to_string(GetCurrentProcessId()) + "-" +
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    path_ = Utf8FromUtf16(temp) + "zephran-" + std::to_string(GetCurrentProcessId()) + "-" +
             std::string(name);
-    created_ = CreateDirectoryA(path_.c_str(), nullptr) != FALSE;
+    created_ = CreateDirectoryW(Utf16FromUtf8(path_).c_str(), nullptr) != FALSE;
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder() {
     std::error_code error;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, error)) {
-      SetFileAttributesA(entry.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+    const std::filesystem::path folder(Utf16FromUtf8(path_));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
+      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
-    std::filesystem::remove_all(path_, error);
+    std::filesystem::remove_all(folder, error);
   }
 
   bool Created() const { return created_; }
