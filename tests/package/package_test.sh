@@ -98,7 +98,9 @@ setup=$installed/zephran-loader-setup
 starts_its_copy() {
   local folder=$1 entry
   rm -f "$work/started" "$applications"/*
-  "$setup" "$folder" > /dev/null || return 1
+  # Named from its parent folder, as typed: a leading dash or a trailing line
+  # break must survive.
+  (cd "${folder%/*}" && "$setup" "${folder##*/}" > /dev/null) || return 1
   entry=$(find "$applications" -name '*.desktop')
   desktop-file-validate "$entry" || return 1
   /usr/bin/python3 "$here/launch_entry.py" "$entry" || return 1
@@ -140,6 +142,10 @@ for name in $'not UTF-8 \xff' $'bell\a'; do
   game_folder "$work/odd/$name"
   check "refuses ${name@Q}" refused "$work/odd/$name" "rename the folder first"
 done
+touch "$work/not-a-folder"
+game_folder "$work/games/no entry"
+XDG_DATA_HOME=$work/not-a-folder check "no half-written copy when the entry cannot be made" \
+  refused "$work/games/no entry" "cannot make the folder"
 mkdir -p "$work/not-a-game"
 check "refuses a folder without the game" refused "$work/not-a-game" "no zephran.ini"
 check "--help answers" contains "$("$setup" --help)" "usage: zephran-loader-setup GAME_FOLDER"
