@@ -6,21 +6,22 @@ include(GNUInstallDirs)
 # What Debian's checker asks of every package beside the programs: the
 # changelog and a manual page for each command, compressed without a time
 # stamp so that the same sources give the same package.
+# The manual pages name the project's version.
+set(zephran_packaging_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 set(zephran_compressed_docs "")
 foreach(source changelog man/zephran-loader.6 man/zephran-loader-setup.6)
   get_filename_component(name ${source} NAME)
-  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/packaging/${name}.gz)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/${source} ${zephran_packaging_out}/${name} @ONLY)
+  set(compressed ${zephran_packaging_out}/${name}.gz)
   add_custom_command(
     OUTPUT ${compressed}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/packaging
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/packaging/${source} > ${compressed}
-    DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${source}
+    COMMAND gzip -9n -c ${zephran_packaging_out}/${name} > ${compressed}
+    DEPENDS ${zephran_packaging_out}/${name}
     VERBATIM)
   list(APPEND zephran_compressed_docs ${compressed})
 endforeach()
 add_custom_target(zephran-package-docs ALL DEPENDS ${zephran_compressed_docs})
 
-set(zephran_packaging_out ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 install(FILES ${zephran_packaging_out}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zephran-loader)
 install(FILES ${zephran_packaging_out}/zephran-loader.6.gz

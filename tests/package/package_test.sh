@@ -153,7 +153,7 @@ check "--help answers" contains "$("$setup" --help)" "usage: zephran-loader-setu
 # A game folder shared with a neighbour, who plants links to a file of the
 # player's where setup writes. Needs root to make the neighbour.
 neighbour=zephran-neighbour
-if [ "$(id -u)" -eq 0 ] && { id "$neighbour" > /dev/null 2>&1 || useradd -M -N "$neighbour"; }; then
+if [ "$(id -u)" -eq 0 ] && { id "$neighbour" > /dev/null 2>&1 || { useradd -M -N "$neighbour" && made_neighbour=1; }; }; then
   shared=$work/shared
   game_folder "$shared"
   chmod 777 "$shared"
@@ -174,6 +174,7 @@ if [ "$(id -u)" -eq 0 ] && { id "$neighbour" > /dev/null 2>&1 || useradd -M -N "
   check "the neighbour cannot write there and is told so" contains "$message" \
     "zephran-loader-setup: cannot write the launcher into $shared: Permission denied"
   check "nothing written for the neighbour" [ -z "$(ls -A "$work/neighbour")" ]
+  [ -z "${made_neighbour:-}" ] || userdel "$neighbour"
 else
   echo "skipped: the shared-folder checks need root to add a second user" >&2
 fi
