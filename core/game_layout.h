@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/path_separator.h"
+#include "platform/platform.h"
 
 namespace zephran::core {
 

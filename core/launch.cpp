@@ -26,7 +26,7 @@ class LaunchGuard {
   LauncherState& state_;
 };
 
-bool InstallationFound(platform::WindowServices& window, const LauncherState& state) {
+bool InstallationFound(WindowServices& window, const LauncherState& state) {
   if (state.BadDir) {
     window.ShowMessage(
         "I think I already told you that, this pogram must be in the Zephran installation "
@@ -37,7 +37,7 @@ bool InstallationFound(platform::WindowServices& window, const LauncherState& st
   return true;
 }
 
-bool ResolutionChosen(platform::WindowServices& window, const LauncherState& state) {
+bool ResolutionChosen(WindowServices& window, const LauncherState& state) {
   if (state.GameExe.empty()) {
     // Without a resolution there is neither a size to write nor a game to start.
     window.ShowMessage("Please choose a resolution first.", "No resolution");
@@ -46,7 +46,7 @@ bool ResolutionChosen(platform::WindowServices& window, const LauncherState& sta
   return true;
 }
 
-LaunchOutcome StartGame(platform::Platform& platform, platform::WindowServices& window,
+LaunchOutcome StartGame(platform::Platform& platform, WindowServices& window,
                         const LauncherState& state, const LaunchChoices& choices,
                         std::vector<std::string> arguments) {
   const platform::SaveResult saved = WriteOptions(platform, window, state, choices);
@@ -95,7 +95,7 @@ const char* OnOff(int check_box_value) {
 
 }  // namespace
 
-platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,
+platform::SaveResult WriteOptions(platform::Platform& platform, WindowServices& window,
                                   const LauncherState& state, const LaunchChoices& choices) {
   const bool windowed = choices.ModeFenet == 1;
   std::vector<platform::ProfileValue> values{
@@ -114,7 +114,7 @@ platform::SaveResult WriteOptions(platform::Platform& platform, platform::Window
   return platform.WriteProfileStrings(values, SettingsPath(state));
 }
 
-LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServices& window,
+LaunchOutcome LaunchNewGame(platform::Platform& platform, WindowServices& window,
                             LauncherState& state, const LaunchChoices& choices) {
   if (state.Launching) {
     return LaunchOutcome::Ignored;
@@ -127,7 +127,7 @@ LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServic
   return StartGame(platform, window, snapshot, choices, {"game_nextframe"});
 }
 
-LaunchOutcome LaunchSavedGame(platform::Platform& platform, platform::WindowServices& window,
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, WindowServices& window,
                               LauncherState& state, const LaunchChoices& choices) {
   if (state.Launching) {
     return LaunchOutcome::Ignored;

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "core/launcher_state.h"
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 
 namespace zephran::core {
 
@@ -27,16 +27,16 @@ enum class LaunchOutcome {
 };
 
 // "New game": checks, writes the options, starts the game, ends the launcher.
-LaunchOutcome LaunchNewGame(platform::Platform& platform, platform::WindowServices& window,
+LaunchOutcome LaunchNewGame(platform::Platform& platform, WindowServices& window,
                             LauncherState& state, const LaunchChoices& choices);
 
 // "Load :": the same for the selected save slot, which must hold a save.
-LaunchOutcome LaunchSavedGame(platform::Platform& platform, platform::WindowServices& window,
+LaunchOutcome LaunchSavedGame(platform::Platform& platform, WindowServices& window,
                               LauncherState& state, const LaunchChoices& choices);
 
 // Writes the eight display and audio options into the game's settings file,
 // all of them or none, after letting window events through.
-platform::SaveResult WriteOptions(platform::Platform& platform, platform::WindowServices& window,
+platform::SaveResult WriteOptions(platform::Platform& platform, WindowServices& window,
                                   const LauncherState& state, const LaunchChoices& choices);
 
 }  // namespace zephran::core

@@ -35,7 +35,7 @@ std::optional<Installation> FindInstallation(platform::Platform& platform,
 
 }  // namespace
 
-void LocateInstallation(platform::Platform& platform, platform::WindowServices& window,
+void LocateInstallation(platform::Platform& platform, WindowServices& window,
                         LauncherState& state) {
   state.GameDir = WithSeparator(platform.ProgramFolder());
   state.OwnDir = WithSeparator(platform.ProgramFolder());

@@ -2,12 +2,10 @@
 
 #include "core/game_layout.h"
 #include "core/settings_file.h"
-#include "platform/text_viewer.h"
 
 namespace zephran::core {
 
-void OpenReadMe(platform::Platform& platform, platform::WindowServices& window,
-                const LauncherState& state) {
+void OpenReadMe(platform::Platform& platform, WindowServices& window, const LauncherState& state) {
   window.PumpEvents();
   const std::string file = state.OwnDir + kReadMeFile;
   if (!FileExists(platform, file)) {
@@ -15,7 +13,7 @@ void OpenReadMe(platform::Platform& platform, platform::WindowServices& window,
     return;
   }
   const platform::StartResult result =
-      platform.StartProgram(platform::TextViewerCommand(file), platform::WindowStyle::Normal);
+      platform.StartProgram(platform.TextViewerCommand(file), platform::WindowStyle::Normal);
   if (!result.started) {
     window.ShowMessage(result.error, "Read-me.txt");
   }

@@ -20,6 +20,7 @@ class NativePlatform : public Platform {
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
   void SetNormalAttributes(const std::string& file) override;
   StartResult StartProgram(const CommandLine& command, WindowStyle style) override;
+  CommandLine TextViewerCommand(const std::string& file) override;
   void EndProgram() override;
   std::string ProgramFolder() override;
 };

@@ -9,6 +9,13 @@
 
 namespace zephran::platform {
 
+// How folder texts are separated on this system. The one place that knows.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
 // Attribute bits of FirstDirEntry's mask. Read-only files are always listed;
 // hidden files, system files and folders only when their bit is set.
 inline constexpr unsigned kAttrReadOnly = 1;
@@ -103,6 +110,10 @@ class Platform {
   // Starts a program without waiting for it. Anything but a regular file
   // (a folder, a pipe, a device) is refused without being opened.
   virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
+
+  // The command that shows a text file to the player in this system's own
+  // viewer. Started like any program, with StartProgram.
+  virtual CommandLine TextViewerCommand(const std::string& file) = 0;
 
   // Ends the process at once, without asking the window. Real implementations
   // never return; callers return straight after calling it all the same, so

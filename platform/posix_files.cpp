@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "platform/native_platform.h"
-#include "platform/path_separator.h"
 #include "platform/posix_atomic_file.h"
 #include "platform/posix_paths.h"
 #include "platform/profile_file.h"

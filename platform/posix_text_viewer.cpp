@@ -1,10 +1,10 @@
-#include "platform/text_viewer.h"
+#include "platform/native_platform.h"
 
 namespace zephran::platform {
 
 // Desktops differ in their editors; xdg-open asks the player's desktop for
 // the viewer it has chosen for text files.
-CommandLine TextViewerCommand(const std::string& file) {
+CommandLine NativePlatform::TextViewerCommand(const std::string& file) {
   return {"xdg-open", {file}};
 }
 

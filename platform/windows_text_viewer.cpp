@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/text_viewer.h"
+#include "platform/native_platform.h"
 #include "platform/windows_text.h"
 
 namespace zephran::platform {
@@ -30,7 +30,7 @@ std::string WindowsFolder() {
 
 // Notepad is on every Windows, whatever program text files are associated
 // with, and is started directly like a game, without the shell.
-CommandLine TextViewerCommand(const std::string& file) {
+CommandLine NativePlatform::TextViewerCommand(const std::string& file) {
   return {WindowsFolder() + "\\Notepad.exe", {file}};
 }
 

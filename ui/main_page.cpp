@@ -73,7 +73,7 @@ QWidget* Place(QWidget* widget, const ControlDescription& control) {
 
 }  // namespace
 
-MainPage::MainPage(platform::Platform& platform, platform::WindowServices& window, QWidget* parent)
+MainPage::MainPage(platform::Platform& platform, core::WindowServices& window, QWidget* parent)
     : QWidget(parent),
       controls_(BuildControls()),
       ListCol(Control<DropDownList>(ControlId::ListCol)),

@@ -7,8 +7,8 @@
 #include <QWidget>
 
 #include "core/launcher_state.h"
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 #include "ui/drop_down_list.h"
 #include "ui/picture_check_box.h"
 #include "ui/text_label.h"
@@ -30,8 +30,7 @@ class MainPage : public QWidget, public window::MainPageView {
   Q_OBJECT
 
  public:
-  MainPage(platform::Platform& platform, platform::WindowServices& window,
-           QWidget* parent = nullptr);
+  MainPage(platform::Platform& platform, core::WindowServices& window, QWidget* parent = nullptr);
 
   // Start-up, before the window is first shown.
   void Load();

@@ -3,12 +3,12 @@
 #include <functional>
 #include <string_view>
 
-#include "platform/window_services.h"
+#include "core/window_services.h"
 
 namespace zephran::ui {
 
 // Message boxes and the event pump, from Qt.
-class QtWindowServices : public platform::WindowServices {
+class QtWindowServices : public core::WindowServices {
  public:
   using MessagePresenter = std::function<void(std::string_view prompt, std::string_view title)>;
 

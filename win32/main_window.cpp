@@ -66,7 +66,7 @@ std::wstring WindowText(HWND window) {
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
-                       platform::WindowServices& services)
+                       core::WindowServices& services)
     : instance_(instance), fonts_(instance), controller_(platform, services, *this) {
   INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&common);

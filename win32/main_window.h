@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 #include "platform/windows_api.h"
 #include "win32/fonts.h"
 #include "win32/window_services.h"
@@ -23,7 +23,7 @@ namespace zephran::win32 {
 class MainWindow final : public window::MainPageView, public MessageFilter {
  public:
   // Creates the window hidden; the program runs Load() and then ShowCentred().
-  MainWindow(HINSTANCE instance, platform::Platform& platform, platform::WindowServices& services);
+  MainWindow(HINSTANCE instance, platform::Platform& platform, core::WindowServices& services);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
   ~MainWindow() override;

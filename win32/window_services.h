@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/window_services.h"
+#include "core/window_services.h"
 #include "platform/windows_api.h"
 
 namespace zephran::win32 {
@@ -19,7 +19,7 @@ class MessageFilter {
 void DispatchWithFilter(MessageFilter* filter, MSG& message);
 
 // Message boxes and the event pump of the Win32 window.
-class Win32WindowServices final : public platform::WindowServices {
+class Win32WindowServices final : public core::WindowServices {
  public:
   // The window that owns the message boxes and filters the pumped messages;
   // until it is set, boxes have no owner.

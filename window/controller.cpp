@@ -23,8 +23,8 @@ std::string_view ItemText(ControlId list, int index) {
 
 }  // namespace
 
-MainPageController::MainPageController(platform::Platform& platform,
-                                       platform::WindowServices& window, MainPageView& view)
+MainPageController::MainPageController(platform::Platform& platform, core::WindowServices& window,
+                                       MainPageView& view)
     : platform_(platform), window_(window), view_(view) {}
 
 void MainPageController::Load() {

@@ -4,8 +4,8 @@
 
 #include "core/launch.h"
 #include "core/launcher_state.h"
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 #include "window/description.h"
 #include "window/view.h"
 
@@ -17,7 +17,7 @@ namespace zephran::window {
 // the controller makes run their handlers here.
 class MainPageController {
  public:
-  MainPageController(platform::Platform& platform, platform::WindowServices& window,
+  MainPageController(platform::Platform& platform, core::WindowServices& window,
                      MainPageView& view);
 
   // Start-up, before the window is first shown: finds the game, then shows
@@ -47,7 +47,7 @@ class MainPageController {
   core::LaunchChoices Choices() const;
 
   platform::Platform& platform_;
-  platform::WindowServices& window_;
+  core::WindowServices& window_;
   MainPageView& view_;
   core::LauncherState state_;
   bool activated_ = false;

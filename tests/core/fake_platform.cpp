@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "platform/path_separator.h"
+#include "platform/platform.h"
 #include "platform/profile_file.h"
 
 namespace zephran::core::testing {

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 
 namespace zephran::core::testing {
 
 // An in-memory installation that records, in order, every call with a visible
 // effect: messages, writes, pumps, started programs and the end of the program.
-class FakePlatform : public platform::Platform, public platform::WindowServices {
+class FakePlatform : public platform::Platform, public core::WindowServices {
  public:
   // Paths use the native separator; a folder is named with a trailing one.
   std::string program_folder;
@@ -55,6 +55,10 @@ class FakePlatform : public platform::Platform, public platform::WindowServices 
                                      platform::WindowStyle style) override;
   void ShowMessage(std::string_view prompt, std::string_view title) override;
   void PumpEvents() override;
+  // A fixed command, so that tests see exactly what is started.
+  platform::CommandLine TextViewerCommand(const std::string& file) override {
+    return {"text-viewer", {file}};
+  }
   void EndProgram() override;
   std::string ProgramFolder() override { return program_folder; }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/text_viewer.h"
 #include "tests/core/fake_platform.h"
 #include "tests/core/test_paths.h"
 
@@ -30,7 +29,7 @@ TEST_F(ReadMeTest, OpensTheReadMeBesideTheLauncherEachTime) {
   OpenReadMe(platform, platform, state);
   OpenReadMe(platform, platform, state);
 
-  const platform::CommandLine expected = platform::TextViewerCommand(read_me);
+  const platform::CommandLine expected{"text-viewer", {read_me}};
   EXPECT_EQ(platform.started, (std::vector<platform::CommandLine>{expected, expected}));
   EXPECT_EQ(platform.styles[0], platform::WindowStyle::Normal);
   EXPECT_EQ(platform.log.front(), "pump");

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/path_separator.h"
+#include "platform/platform.h"
 
 namespace zephran::core::testing {
 

@@ -5,15 +5,15 @@
 #include <utility>
 #include <vector>
 
+#include "core/window_services.h"
 #include "platform/native_platform.h"
-#include "platform/window_services.h"
 
 namespace zephran::test_support {
 
 // The real file services on a game installation in a temporary folder; what
 // would reach the player or start a process is recorded instead. It stands
 // for the window's services too.
-class RecordingPlatform : public platform::NativePlatform, public platform::WindowServices {
+class RecordingPlatform : public platform::NativePlatform, public core::WindowServices {
  public:
   explicit RecordingPlatform(std::string folder) : folder_(std::move(folder)) {}
 

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/native_platform.h"
-#include "platform/text_viewer.h"
 #include "platform/windows_command_line.h"
 #include "platform/windows_text.h"
 #include "tests/windows/temp_folder.h"
@@ -235,8 +234,8 @@ TEST_F(WindowsPlatformTest, ProgramFolderHoldsTheTestProgram) {
   EXPECT_NE(Attributes(folder + "\\platform_tests.exe"), INVALID_FILE_ATTRIBUTES) << folder;
 }
 
-TEST(WindowsTextViewer, IsNotepadFromTheWindowsFolder) {
-  const CommandLine command = TextViewerCommand("C:\\Games\\ZP\\readme.txt");
+TEST_F(WindowsPlatformTest, TextViewerIsNotepadFromTheWindowsFolder) {
+  const CommandLine command = platform_.TextViewerCommand("C:\\Games\\ZP\\readme.txt");
   EXPECT_TRUE(command.program.ends_with("\\Notepad.exe")) << command.program;
   EXPECT_NE(Attributes(command.program), INVALID_FILE_ATTRIBUTES) << command.program;
   EXPECT_EQ(command.arguments, std::vector<std::string>{"C:\\Games\\ZP\\readme.txt"});

@@ -5,8 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "core/window_services.h"
 #include "platform/platform.h"
-#include "platform/window_services.h"
 #include "ui/main_page.h"
 
 using zephran::ui::DropDownList;
@@ -20,7 +20,7 @@ namespace zp = zephran::platform;
 
 // Laying out the window must not touch the operating system: every service
 // here answers with nothing, and a message would be recorded.
-class FakePlatform : public zp::Platform, public zp::WindowServices {
+class FakePlatform : public zp::Platform, public zephran::core::WindowServices {
  public:
   std::vector<std::string> ReadProfileStrings(const std::vector<zp::ProfileKey>& keys,
                                               std::string_view fallback, std::size_t,
@@ -46,6 +46,7 @@ class FakePlatform : public zp::Platform, public zp::WindowServices {
     messages.emplace_back(prompt);
   }
   void PumpEvents() override {}
+  zp::CommandLine TextViewerCommand(const std::string&) override { return {}; }
   void EndProgram() override {}
   std::string ProgramFolder() override { return {}; }
 

@@ -2,11 +2,11 @@
 
 #include <string_view>
 
-namespace zephran::platform {
+namespace zephran::core {
 
 // What the logic asks of the window toolkit rather than of the operating
-// system: each toolkit window supplies these, beside the one native
-// implementation of the system's services.
+// system. The logic owns this interface; each toolkit window supplies it,
+// beside the one native implementation of the system's services.
 class WindowServices {
  public:
   virtual ~WindowServices() = default;
@@ -19,4 +19,4 @@ class WindowServices {
   virtual void PumpEvents() = 0;
 };
 
-}  // namespace zephran::platform
+}  // namespace zephran::core
