@@ -271,6 +271,7 @@ struct Line {
   std::size_t name_end = 0;
   std::size_t value_begin = 0;
   std::size_t value_end = 0;
+  std::size_t after_equals = 0;
   bool starts_with_semicolon = false;
 };
 
@@ -333,6 +334,7 @@ class LineReader {
     }
     line.name = Trim(text.substr(0, equals));
     line.has_value = true;
+    line.after_equals = IndexOf(text) + equals + 1;
     const std::u16string_view value = Trim(text.substr(equals + 1));
     line.value_begin = value.empty() ? end : IndexOf(value);
     line.value_end = value.empty() ? end : IndexOf(value) + value.size();
@@ -507,13 +509,21 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
   const Lookup lookup = Find(units, WideFromAnsiText(section), WideFromAnsiText(key));
   if (lookup.key_line) {
     const Line& line = *lookup.key_line;
-    if (!line.has_value) {
-      // A key without "=" hides later ones; it gets the "=" it lacked.
-      return Splice(content, file.ByteOffset(line.name_end), file.ByteOffset(line.name_end),
-                    file.Encode(std::string("=").append(value)));
+    // A key without "=" hides later ones; it gets the "=" it lacked.
+    std::size_t begin = line.has_value ? line.value_begin : line.name_end;
+    std::size_t end = line.has_value ? line.value_end : line.name_end;
+    if (begin == units.size() && file.EndDependsOnWhatFollows()) {
+      // Text after a character the end cuts short would change how it reads,
+      // and with it the line being written. An empty value can go right
+      // after its "=" instead, before the blanks that end the file; a name
+      // that runs to the end has no such place.
+      if (!line.has_value || line.after_equals == units.size()) {
+        return std::nullopt;
+      }
+      begin = end = line.after_equals;
     }
-    return Splice(content, file.ByteOffset(line.value_begin), file.ByteOffset(line.value_end),
-                  file.Encode(value));
+    const std::string text = line.has_value ? std::string(value) : "=" + std::string(value);
+    return Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
   }
 
   // A missing section goes at the end, after a line break if the last line

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <random>
@@ -299,7 +300,7 @@ class CorpusMaker {
       "ScreenWidth",  "ScreenHeight", "FullScreen", "VideoWidth",     "VideoHeight",
       "CinemaScope",  "BitsPerPixel", "Subtitles",  "screenwidth",    "SUBTITLES",
       ";ScreenWidth", "Screen Width", "",           "FullScreen\0x"sv};
-  static constexpr std::array<std::string_view, 14> kValues = {"640",
+  static constexpr std::array<std::string_view, 15> kValues = {"640",
                                                                "512",
                                                                "1",
                                                                "0",
@@ -313,7 +314,8 @@ class CorpusMaker {
                                                                "64\0"
                                                                "0"sv,
                                                                "\xE9t\xE9",
-                                                               "= 2"};
+                                                               "= 2",
+                                                               "01"};
   static constexpr std::array<std::string_view, 8> kWrittenValues = {"640", "480", "0",     "1",
                                                                      "32",  "16",  "800 x", "\xE9"};
 
@@ -466,9 +468,15 @@ std::vector<std::optional<std::string>> LaunchValues(CorpusMaker& maker) {
   return values;
 }
 
+// A longer hunt: ZEPHRAN_PROFILE_FILES files from ZEPHRAN_PROFILE_SEED.
+int FromEnvironment(const char* name, int fallback) {
+  const char* text = std::getenv(name);
+  return text != nullptr && *text != '\0' ? std::atoi(text) : fallback;
+}
+
 TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
-  constexpr int kFiles = 1000;
-  CorpusMaker maker(20261207);
+  const int kFiles = FromEnvironment("ZEPHRAN_PROFILE_FILES", 1000);
+  CorpusMaker maker(static_cast<std::uint32_t>(FromEnvironment("ZEPHRAN_PROFILE_SEED", 20261207)));
   int reads = 0;
   int writes = 0;
   int refused = 0;
