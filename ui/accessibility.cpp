@@ -15,10 +15,18 @@ namespace {
 
 // On Linux Qt names a combo box after its current item and leaves its caption
 // to a labelled-by relation that not every screen reader follows; ours is
-// named by its caption and keeps the current item as its value.
-class ListAccessible : public QAccessibleWidget {
+// named by its caption and shows the current item as its value and as its
+// text, where screen readers read what a combo box displays.
+class ListAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit ListAccessible(DropDownList* list) : QAccessibleWidget(list, QAccessible::ComboBox) {}
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) {
+      return static_cast<QAccessibleTextInterface*>(this);
+    }
+    return QAccessibleWidget::interface_cast(type);
+  }
 
   QString text(QAccessible::Text kind) const override {
     switch (kind) {
@@ -39,6 +47,26 @@ class ListAccessible : public QAccessibleWidget {
   }
   int indexOfChild(const QAccessibleInterface* child) const override {
     return child != nullptr && child->object() == List()->view() ? 0 : -1;
+  }
+
+  // The text: the current item, read only, nothing selected, no caret.
+  QString text(int start, int end) const override {
+    return List()->currentText().mid(start, end < 0 ? -1 : end - start);
+  }
+  int characterCount() const override { return static_cast<int>(List()->currentText().size()); }
+  void selection(int, int* start, int* end) const override { *start = *end = 0; }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  QRect characterRect(int) const override { return {}; }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int offset, int* start, int* end) const override {
+    *start = *end = offset;
+    return {};
   }
 
   QStringList actionNames() const override {

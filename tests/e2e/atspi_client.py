@@ -115,12 +115,15 @@ def main():
     if sorted(controls) != CONTROLS:
         sys.exit("controls differ:\n  got      %s\n  expected %s" % (sorted(controls), CONTROLS))
 
-    # Screen readers that name a list by its caption find it this way too.
-    resolution = controls.get(("combo box", "Resolution", "Select the resolution of the game"))
-    if resolution is not None:
-        captions = [r.get_target(0).get_name() for r in resolution.get_relation_set()
-                    if r.get_relation_type() == Atspi.RelationType.LABELLED_BY]
-        expect(captions == ["Resolution"], f"the resolution list is labelled by {captions}")
+    # A list shows its chosen item as its text; screen readers that name a
+    # list by its caption find it through the labelled-by relation too.
+    resolution = controls[("combo box", "Resolution", "Select the resolution of the game")]
+    shown = Atspi.Text.get_text(resolution, 0, -1) if "Text" in resolution.get_interfaces() else None
+    expect(shown == "400x300", f"the resolution list shows {shown!r}")
+    captions = [r.get_target(0).get_name() for r in resolution.get_relation_set()
+                if r.get_relation_type() == Atspi.RelationType.LABELLED_BY]
+    expect(captions == ["Resolution"], f"the resolution list is labelled by {captions}")
+    expect("ShowMenu" in action_names(resolution), "the resolution list cannot be opened")
 
     # The read-me opens from the link's action and from the help key.
     opened = os.path.join(work, "opened")
