@@ -60,6 +60,7 @@ class AccessibilityTest : public ::testing::Test {
     return taken;
   }
 
+  VARIANT self{.vt = VT_I4, .lVal = CHILDID_SELF};
   FakePlatform platform;
   MainWindow window{::GetModuleHandleW(nullptr), platform, platform};
 };
@@ -92,9 +93,6 @@ TEST_F(AccessibilityTest, ControlsHaveTheirRolesNamesDescriptionsAndActions) {
       {ControlId::TextResol, ROLE_SYSTEM_STATICTEXT, L"Resolution",
        L"Select the resolution of the game", L""},
   };
-  VARIANT self{};
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
   for (const Row& row : rows) {
     IAccessible* object = Ask(row.id);
     ASSERT_NE(object, nullptr) << window::Describe(row.id).name;
@@ -116,9 +114,6 @@ TEST_F(AccessibilityTest, ControlsHaveTheirRolesNamesDescriptionsAndActions) {
 }
 
 TEST_F(AccessibilityTest, DefaultActionsAndTheHelpKeyWorkAsClicks) {
-  VARIANT self{};
-  self.vt = VT_I4;
-  self.lVal = CHILDID_SELF;
   const auto press = [&](ControlId id) {
     IAccessible* object = Ask(id);
     ASSERT_NE(object, nullptr);
