@@ -60,7 +60,14 @@ class AccessibilityTest : public ::testing::Test {
     return taken;
   }
 
-  VARIANT self{.vt = VT_I4, .lVal = CHILDID_SELF};
+  static VARIANT Self() {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    return self;
+  }
+
+  const VARIANT self = Self();
   FakePlatform platform;
   MainWindow window{::GetModuleHandleW(nullptr), platform, platform};
 };
