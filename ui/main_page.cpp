@@ -1,5 +1,6 @@
 #include "ui/main_page.h"
 
+#include <optional>
 #include <utility>
 
 #include <QEvent>
@@ -12,6 +13,7 @@
 #include <QShortcut>
 #include <QString>
 
+#include "ui/accessibility.h"
 #include "ui/assets.h"
 #include "ui/fonts.h"
 
@@ -48,7 +50,7 @@ QWidget* MakeControl(const ControlDescription& control, QWidget* window) {
     case ControlKind::kCheckBox:
       return new PictureCheckBox(window);
     case ControlKind::kLabel: {
-      auto* label = new TextLabel(Text(control.text), window);
+      auto* label = new TextLabel(Text(control.text), control.label_role, window);
       label->setFont(MakeFont(control.font));
       label->SetTextColour(ToQColor(control.text_colour));
       return label;
@@ -94,10 +96,14 @@ MainPage::MainPage(platform::Platform& platform, core::WindowServices& window, Q
       controller_(platform, window, *this) {
   SetUpWindow();
   SetUpStackingAndFocusOrder();
+  SetUpCaptions();
   ForwardEvents();
 }
 
 std::array<QWidget*, window::kControlCount> MainPage::BuildControls() {
+  // Before any control exists: Qt settles a widget's accessible interface as
+  // soon as its name is set, and keeps it.
+  InstallAccessibility();
   std::array<QWidget*, window::kControlCount> controls{};
   for (const ControlDescription& control : window::MainPageDescription().controls) {
     controls[static_cast<int>(control.id)] = Place(MakeControl(control, this), control);
@@ -121,10 +127,12 @@ void MainPage::ForwardEvents() {
     connect(label, &TextLabel::mouseMoved, this, [this, id] { controller_.OnMouseMoved(id); });
     connect(label, &TextLabel::clicked, this, [this, id] { controller_.OnClicked(id); });
   }
-  // The text buttons stay out of the Tab cycle, as drawn; from the keyboard
-  // they answer to chords that no moving between controls can press.
+  // The text buttons and the link stay out of the Tab cycle, as drawn; from
+  // the keyboard they answer to chords that no moving between controls can
+  // press, and the link to the usual help key.
   for (const auto& [keys, button] : {std::pair{kNewGameKeys, ControlId::BoutLancerNouveau},
-                                     std::pair{kLoadGameKeys, ControlId::BoutLoad}}) {
+                                     std::pair{kLoadGameKeys, ControlId::BoutLoad},
+                                     std::pair{kReadMeKeys, ControlId::Lien_txt}}) {
     auto* shortcut = new QShortcut(QKeySequence(keys), this);
     connect(shortcut, &QShortcut::activated, this,
             [this, button = button] { controller_.OnClicked(button); });
@@ -186,6 +194,16 @@ void MainPage::SetUpStackingAndFocusOrder() {
   const auto& cycle = description.tab_cycle;
   for (std::size_t i = 0; i + 1 < cycle.size(); ++i) {
     QWidget::setTabOrder(Control(cycle[i]), Control(cycle[i + 1]));
+  }
+}
+
+void MainPage::SetUpCaptions() {
+  // A caption is the label of its control: assistive technology reports the
+  // pair as labelled-by / label-for. The texts hold no '&', so no shortcut.
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    if (const std::optional<ControlId> caption = window::CaptionOf(control.id)) {
+      Control<TextLabel>(*caption)->setBuddy(Control(control.id));
+    }
   }
 }
 

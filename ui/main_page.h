@@ -40,9 +40,11 @@ class MainPage : public QWidget, public window::MainPageView {
 
   const core::LauncherState& State() const { return controller_.State(); }
 
-  // Keyboard chords for the two text buttons.
+  // Keyboard chords for the two text buttons, and the help key for the
+  // read-me link.
   static constexpr QKeyCombination kNewGameKeys{Qt::CTRL, Qt::Key_N};
   static constexpr QKeyCombination kLoadGameKeys{Qt::CTRL, Qt::Key_L};
+  static constexpr QKeyCombination kReadMeKeys{Qt::Key_F1};
 
   // The view, for the controller.
   void AppendItem(window::ControlId list, std::string_view text) override;
@@ -89,6 +91,7 @@ class MainPage : public QWidget, public window::MainPageView {
   }
   void SetUpWindow();
   void SetUpStackingAndFocusOrder();
+  void SetUpCaptions();
   void ForwardEvents();
 
   window::MainPageController controller_;

@@ -5,7 +5,8 @@
 
 namespace zephran::ui {
 
-TextLabel::TextLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+TextLabel::TextLabel(const QString& text, window::LabelRole role, QWidget* parent)
+    : QLabel(parent), role_(role) {
   setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignLeft | Qt::AlignTop);
   setWordWrap(true);
@@ -17,6 +18,9 @@ TextLabel::TextLabel(const QString& text, QWidget* parent) : QLabel(text, parent
   // Hover colouring needs moves without a button held, over the whole box.
   setMouseTracking(true);
   setTextInteractionFlags(Qt::NoTextInteraction);
+  // Only now, as a TextLabel with its role: QLabel's own constructor would
+  // have settled its accessible interface as a plain label's.
+  setText(text);
 }
 
 void TextLabel::SetTextColour(const QColor& colour) {
@@ -27,6 +31,11 @@ void TextLabel::SetTextColour(const QColor& colour) {
 
 QColor TextLabel::TextColour() const {
   return palette().color(QPalette::WindowText);
+}
+
+void TextLabel::PressLater() {
+  QMetaObject::invokeMethod(
+      this, [this] { emit clicked(); }, Qt::QueuedConnection);
 }
 
 void TextLabel::mousePressEvent(QMouseEvent* event) {

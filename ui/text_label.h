@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QString>
 
+#include "window/description.h"
+
 class QMouseEvent;
 
 namespace zephran::ui {
@@ -15,10 +17,21 @@ class TextLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit TextLabel(const QString& text, QWidget* parent = nullptr);
+  // The role is fixed here: assistive technology settles what a widget is
+  // as soon as it has words.
+  explicit TextLabel(const QString& text, window::LabelRole role = window::LabelRole::kText,
+                     QWidget* parent = nullptr);
 
   void SetTextColour(const QColor& colour);
   QColor TextColour() const;
+
+  // Whether the words act when pressed (assistive technology reads this).
+  window::LabelRole Role() const { return role_; }
+
+  // Reports a click once the current event is done: an assistive tool
+  // pressing the label gets its answer before the click's work (a launch
+  // ends the program; a message box waits for the player).
+  void PressLater();
 
  signals:
   // A left press and release both inside the box.
@@ -33,6 +46,7 @@ class TextLabel : public QLabel {
 
  private:
   bool pressed_ = false;
+  const window::LabelRole role_ = window::LabelRole::kText;
 };
 
 }  // namespace zephran::ui

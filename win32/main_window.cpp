@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/windows_text.h"
+#include "win32/accessibility.h"
 #include "win32/resources.h"
 
 namespace zephran::win32 {
@@ -18,9 +19,11 @@ using window::ControlKind;
 constexpr wchar_t kWindowClass[] = L"ZephranMainPage";
 constexpr wchar_t kLabelClass[] = L"ZephranLabel";
 
-// Keyboard chords of the two text buttons, which the Tab key never reaches.
+// Keyboard chords of the two text buttons and the help key of the link,
+// which the Tab key never reaches.
 constexpr WORD kNewGameCommand = 300;
 constexpr WORD kLoadGameCommand = 301;
+constexpr WORD kReadMeCommand = 302;
 
 // A fixed frame with a title and a close box; the dialog frame keeps the
 // icon off the title bar, the task bar still shows it.
@@ -90,8 +93,9 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
   MakeBackdrop();
   CreateControls();
   const ACCEL chords[] = {{FCONTROL | FVIRTKEY, 'N', kNewGameCommand},
-                          {FCONTROL | FVIRTKEY, 'L', kLoadGameCommand}};
-  shortcuts_ = ::CreateAcceleratorTableW(const_cast<ACCEL*>(chords), 2);
+                          {FCONTROL | FVIRTKEY, 'L', kLoadGameCommand},
+                          {FVIRTKEY, VK_F1, kReadMeCommand}};
+  shortcuts_ = ::CreateAcceleratorTableW(const_cast<ACCEL*>(chords), 3);
 }
 
 MainWindow::~MainWindow() {
@@ -181,6 +185,8 @@ void MainWindow::CreateControls() {
     const ControlDescription& control = window::Describe(*id);
     controls_[Index(*id)] = CreateControl(control);  // lists are in the table earlier
     AddTooltip(controls_[Index(*id)], control.tooltip);
+    AttachAccessibility(controls_[Index(*id)], *id,
+                        [this](ControlId box) { return CheckValue(box); });
   }
 }
 
@@ -429,6 +435,8 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
       controller_.OnClicked(ControlId::BoutLancerNouveau);
     } else if (LOWORD(wparam) == kLoadGameCommand) {
       controller_.OnClicked(ControlId::BoutLoad);
+    } else if (LOWORD(wparam) == kReadMeCommand) {
+      controller_.OnClicked(ControlId::Lien_txt);
     }
     return;
   }
@@ -449,6 +457,11 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
       }
       break;
     case ControlKind::kLabel:
+      // Only an assistive tool's press comes this way; the mouse's click is
+      // the label's own.
+      if (code == BN_CLICKED) {
+        controller_.OnClicked(*id);
+      }
       break;
   }
 }

@@ -35,7 +35,8 @@ class MainPageController {
   void OnMouseMoved(std::optional<ControlId> control);
 
   // A click on a label: the two text buttons and the read-me link act on it.
-  // The keyboard chords of the text buttons come here too.
+  // The keyboard chords of the text buttons, the help key (the read-me) and
+  // an assistive tool pressing a button or the link come here too.
   void OnClicked(ControlId label);
 
   const core::LauncherState& State() const { return state_; }

@@ -40,8 +40,10 @@ constexpr ControlDescription CheckBox(ControlId id, std::string_view name, Box b
 
 constexpr ControlDescription Label(ControlId id, std::string_view name, Box box,
                                    std::string_view text, Font font, Colour colour,
-                                   std::string_view tooltip, std::string_view accessible_name) {
-  return {id, name, ControlKind::kLabel, box, text, font, colour, {}, tooltip, accessible_name, {}};
+                                   std::string_view tooltip, std::string_view accessible_name,
+                                   LabelRole role = LabelRole::kText) {
+  return {id, name,    ControlKind::kLabel, box, text, font, colour,
+          {}, tooltip, accessible_name,     {},  role};
 }
 
 constexpr ControlDescription Caption(ControlId id, std::string_view name, Box box,
@@ -67,15 +69,15 @@ constexpr WindowDescription kMainPage{
              kResolutionItems),
         Caption(TextCol, "TextCol", {56, 176, 105, 33}, "Colors :", kColourTip, "Colors"),
         Label(Lien_txt, "Lien_txt", {168, 0, 65, 17}, "Read-me.txt", kLinkFont, kLinkCyan,
-              "What you must know", "Read-me.txt"),
+              "What you must know", "Read-me.txt", LabelRole::kLink),
         // UTF-8 bytes for the copyright sign, whatever the compiler's
         // execution character set.
         Label(beta, "beta", {48, 0, 121, 17}, "\xC2\xA9 2026 Zephran fans", kSmallFont, kWhite, {},
               "\xC2\xA9 2026 Zephran fans"),
         Label(BoutLancerNouveau, "BoutLancerNouveau", {96, 220, 105, 33}, "New game", kButtonFont,
-              kBlack, "Launch a new game", "New game"),
+              kBlack, "Launch a new game", "New game", LabelRole::kButton),
         Label(BoutLoad, "BoutLoad", {64, 260, 65, 33}, "Load :", kButtonFont, kSystemButtonText,
-              "Load the game you've selected", "Load"),
+              "Load the game you've selected", "Load", LabelRole::kButton),
         Caption(TexteST, "TexteST", {72, 140, 145, 25}, "Sub-titles", kSubTitlesTip, "Sub-titles"),
         Caption(TexteCinema, "TexteCinema", {72, 100, 217, 33}, "Cinemascope mode", kCinemaTip,
                 "Cinemascope mode"),
@@ -107,6 +109,20 @@ static_assert(InIdOrder());
 
 const WindowDescription& MainPageDescription() {
   return kMainPage;
+}
+
+std::optional<ControlId> CaptionOf(ControlId control) {
+  const ControlDescription& named = Describe(control);
+  if (named.kind == ControlKind::kLabel) {
+    return std::nullopt;
+  }
+  for (const ControlDescription& label : kMainPage.controls) {
+    if (label.kind == ControlKind::kLabel && label.label_role == LabelRole::kText &&
+        label.accessible_name == named.accessible_name) {
+      return label.id;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace zephran::window

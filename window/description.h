@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -35,6 +36,14 @@ enum class ControlKind {
   kList,      // a pick-only drop-down list
   kCheckBox,  // a picture push button that latches
   kLabel,     // transparent text that takes clicks and moves over its whole box
+};
+
+// What a label is to assistive technology: drawn words, or words that act
+// when pressed (a click, or an assistive tool's action).
+enum class LabelRole {
+  kText,
+  kButton,  // launches, like a push button
+  kLink,    // opens the read-me
 };
 
 struct Box {
@@ -81,6 +90,7 @@ struct ControlDescription {
   // screen, without a caption's closing " :".
   std::string_view accessible_name;
   std::span<const std::string_view> items;  // lists only, in this order
+  LabelRole label_role = LabelRole::kText;  // labels only
 };
 
 // The picture that fills the window, drawn at its own size from the top-left
@@ -109,5 +119,10 @@ const WindowDescription& MainPageDescription();
 inline const ControlDescription& Describe(ControlId id) {
   return MainPageDescription().controls[static_cast<int>(id)];
 }
+
+// The caption label that names a list or check box: the text label that goes
+// by the same accessible name. None for the slot list, which stands beside
+// the "Load :" button.
+std::optional<ControlId> CaptionOf(ControlId control);
 
 }  // namespace zephran::window

@@ -151,6 +151,7 @@ void MainPageBehaviourTest::newGameWritesAndStarts() {
 
 void MainPageBehaviourTest::keyboardLaunchesOnlyOnItsChords() {
   WriteFile("zephran.ini", "[Display]\r\nScreenWidth=640\r\n");
+  WriteFile("readme.txt");
   StartUp();
 
   // Going round the Tab cycle, confirming at every stop, launches nothing.
@@ -163,9 +164,14 @@ void MainPageBehaviourTest::keyboardLaunchesOnlyOnItsChords() {
   QTest::keyClick(page_.get(), Qt::Key_L, Qt::ControlModifier);
   QCOMPARE(platform_->messages,
            std::vector<std::string>{"Caution !|The game you've selected is empty."});
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+  // F1 opens the read-me as the link does, and the window stays.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
   QCOMPARE(platform_->started.size(), std::size_t{1});
-  QCOMPARE(QString::fromStdString(platform_->started[0].Text()),
+  QVERIFY(QString::fromStdString(platform_->started[0].Text()).endsWith("readme.txt"));
+  QVERIFY(!platform_->ended);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_N, Qt::ControlModifier);
+  QCOMPARE(platform_->started.size(), std::size_t{2});
+  QCOMPARE(QString::fromStdString(platform_->started[1].Text()),
            folder_->filePath("ZP1.EXE") + " game_nextframe");
 }
 

@@ -60,7 +60,7 @@ class WidgetsTest : public QObject {
 void WidgetsTest::labelClicksAndMovesCoverItsWholeBox() {
   QWidget window;
   window.resize(200, 100);
-  TextLabel label(QStringLiteral("Go"), &window);
+  TextLabel label(QStringLiteral("Go"), zephran::window::LabelRole::kText, &window);
   label.setGeometry(0, 0, 150, 60);
   window.show();
   QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <string_view>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,21 @@ TEST(DescriptionTest, HoldsTogether) {
                    [](ControlId id) { return Describe(id).kind != ControlKind::kLabel; });
   EXPECT_TRUE(std::all_of(first_on_top, window.bottom_to_top.end(),
                           [](ControlId id) { return Describe(id).kind != ControlKind::kLabel; }));
+}
+
+// A caption labels its control for assistive technology: the pairs as drawn.
+TEST(DescriptionTest, CaptionsLabelTheControlsTheyStandBeside) {
+  using enum ControlId;
+  const std::pair<ControlId, ControlId> pairs[] = {{ListChoixResol, TextResol},
+                                                   {ListCol, TextCol},
+                                                   {ModeFenet, TextFenetre},
+                                                   {ModeCinema, TexteCinema},
+                                                   {ModeSousT, TexteST}};
+  for (const auto& [control, caption] : pairs) {
+    EXPECT_EQ(CaptionOf(control), caption) << Describe(control).name;
+  }
+  EXPECT_EQ(CaptionOf(ListSlot), std::nullopt);  // "Load :" is a button, not its caption
+  EXPECT_EQ(CaptionOf(TextResol), std::nullopt);
 }
 
 }  // namespace
