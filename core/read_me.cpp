@@ -1,6 +1,7 @@
 #include "core/read_me.h"
 
 #include "core/game_layout.h"
+#include "core/launch.h"
 #include "core/settings_file.h"
 
 namespace zephran::core {
@@ -15,7 +16,15 @@ void OpenReadMe(platform::Platform& platform, WindowServices& window, const Laun
   const platform::StartResult result =
       platform.StartProgram(platform.TextViewerCommand(file), platform::WindowStyle::Normal);
   if (!result.started) {
-    window.ShowMessage(result.error, "Read-me.txt");
+    window.ShowMessage("The read-me at " + file + " could not be opened.\n" + result.error,
+                       "Read-me.txt");
+    return;
+  }
+  // An opener that finds no viewer says so only by its exit status.
+  const platform::StartWatch watch = platform.WatchStart(kStartWatch);
+  if (watch.failed) {
+    window.ShowMessage("The read-me at " + file + " could not be opened: " + watch.reason,
+                       "Read-me.txt");
   }
 }
 
