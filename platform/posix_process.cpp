@@ -484,39 +484,45 @@ struct NativePlatform::Watch {
 
 namespace {
 
-// The first line with something in it, as plain text for a message box:
-// control characters dropped, at most 200 bytes, cut between characters.
-std::string FirstLine(const std::string& text) {
-  std::size_t begin = 0;
-  while (begin < text.size()) {
-    std::size_t end = text.find('\n', begin);
-    if (end == std::string::npos) {
-      end = text.size();
+// One line as plain text for a message box: control characters dropped,
+// blanks in front trimmed, at most 200 bytes, cut between characters.
+std::string PlainLine(std::string_view raw) {
+  std::string line;
+  for (const char character : raw) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (byte >= 0x20 && byte != 0x7F && !(line.empty() && byte == ' ')) {
+      line += character;
     }
-    std::string line;
-    for (std::size_t at = begin; at < end; ++at) {
-      const auto byte = static_cast<unsigned char>(text[at]);
-      if (byte >= 0x20 && byte != 0x7f) {
-        line += text[at];
-      }
+  }
+  constexpr std::size_t kLongest = 200;
+  if (line.size() > kLongest) {
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
+      --cut;
     }
-    const std::size_t first = line.find_first_not_of(' ');
-    if (first != std::string::npos) {
-      line.erase(0, first);
-      constexpr std::size_t kLongest = 200;
-      if (line.size() > kLongest) {
-        std::size_t cut = kLongest;
-        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) {
-          --cut;
-        }
-        line.resize(cut);
-        line += "...";
-      }
+    line.resize(cut);
+    line += "...";
+  }
+  return line;
+}
+
+// The line of the program's error output that says most: Wine's own word
+// on why it stopped ("wine: ...") when there is one, which may come after
+// the complaints of its helpers, else the first line with something in it.
+std::string ErrorLine(std::string_view text) {
+  std::string first;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find('\n'), text.size());
+    const std::string line = PlainLine(text.substr(0, end));
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (line.starts_with("wine: ")) {
       return line;
     }
-    begin = end + 1;
+    if (first.empty()) {
+      first = line;
+    }
   }
-  return {};
+  return first;
 }
 
 std::string DescribeEnd(const std::string& program, int status) {
@@ -663,7 +669,7 @@ StartWatch NativePlatform::WatchStart(std::chrono::milliseconds limit) {
     // What it wrote just before it ended may still be in the pipe.
     watch->OutputEnded();
     std::string reason = DescribeEnd(watch->program_name, status);
-    const std::string line = FirstLine(watch->output_head);
+    const std::string line = ErrorLine(watch->output_head);
     if (!line.empty()) {
       reason += ": " + line;
     }

@@ -210,8 +210,12 @@ TEST_F(PosixProcessTest, WatchTellsAFailingStartFromOneThatRunsOrEndsWell) {
     const char* reason;  // empty when no failure is to be seen
   };
   const std::vector<Case> cases = {
-      {"wine", "echo 'wine: could not load kernel32.dll' >&2; exit 1", milliseconds(20000),
-       "wine ended with status 1: wine: could not load kernel32.dll"},
+      // Wine's own word comes after its helpers' complaints.
+      {"wine",
+       "echo '0044:err:systray:initialize_systray no tray' >&2\n"
+       "echo 'wine: failed to open \"ZP1.EXE\": c0000135' >&2; exit 53",
+       milliseconds(20000),
+       "wine ended with status 53: wine: failed to open \"ZP1.EXE\": c0000135"},
       // Debian's wine when wine32 is missing: its hint, then the 64-bit loader fails.
       {"wine",
        "echo 'it looks like wine32 is missing, you should install it.' >&2\n"
