@@ -1,10 +1,20 @@
 #include "core/read_me.h"
 
+#include <chrono>
+
 #include "core/game_layout.h"
-#include "core/launch.h"
 #include "core/settings_file.h"
 
 namespace zephran::core {
+
+namespace {
+
+// xdg-open that finds no viewer fails within a tenth of a second even on a
+// loaded machine; one that shows the file in a viewer it waits for holds
+// the window this long, so the watch is shorter than a game's.
+constexpr std::chrono::milliseconds kReadMeWatch{1000};
+
+}  // namespace
 
 void OpenReadMe(platform::Platform& platform, WindowServices& window, const LauncherState& state) {
   window.PumpEvents();
@@ -21,7 +31,7 @@ void OpenReadMe(platform::Platform& platform, WindowServices& window, const Laun
     return;
   }
   // An opener that finds no viewer says so only by its exit status.
-  const platform::StartWatch watch = platform.WatchStart(kStartWatch);
+  const platform::StartWatch watch = platform.WatchStart(kReadMeWatch);
   if (watch.failed) {
     window.ShowMessage("The read-me at " + file + " could not be opened: " + watch.reason,
                        "Read-me.txt");
