@@ -404,6 +404,25 @@ void WaitForChild(pid_t child) {
   }
 }
 
+// Passes the program's words on to our own error output. A reader of ours
+// that has gone away must not end the launcher with SIGPIPE mid-watch.
+void PassOn(const char* data, std::size_t size) {
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  sigset_t previous;
+  ::pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
+  sigset_t pending;
+  sigemptyset(&pending);
+  ::sigpending(&pending);
+  const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
+  if (::write(STDERR_FILENO, data, size) < 0 && errno == EPIPE && !already_pending) {
+    const timespec no_wait{};
+    ::sigtimedwait(&pipe_signal, nullptr, &no_wait);
+  }
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 }  // namespace
 
 // The program started last, while the launcher watches it.
@@ -452,9 +471,7 @@ struct NativePlatform::Watch {
       return false;
     }
     const auto size = static_cast<std::size_t>(length);
-    if (::write(STDERR_FILENO, buffer.data(), size) < 0) {
-      // Ours goes nowhere; the beginning is still kept for the message.
-    }
+    PassOn(buffer.data(), size);
     const std::size_t room = kOutputHeadBytes - std::min(kOutputHeadBytes, output_head.size());
     output_head.append(buffer.data(), std::min(room, size));
     return true;
