@@ -11,7 +11,9 @@
 //     Starts PROGRAM, waits for the window, lets it settle, moves the pointer
 //     to (X, Y) of the window and clicks there. A game started by the click
 //     notes its first moment in GAME_FOLDER/game-started.txt. Prints
-//       mapped_ms=... drawn_ms=... click_to_game_ms=<click to game running> exit=<status>
+//       mapped_ms=... drawn_ms=... click_to_game_ms=<click to game running>
+//       click_to_hidden_ms=<click to window unmapped> click_to_gone_ms=<click to launcher ended>
+//       exit=<status>
 //
 // The probe listens on the root window for the creation and mapping of its
 // children (SubstructureNotify), so "mapped" is the moment the server maps the
@@ -264,6 +266,30 @@ class Display {
     return std::nullopt;
   }
 
+  // CLOCK_REALTIME in milliseconds when `window` goes off the screen.
+  std::optional<double> WaitUnmapped(xcb_window_t window) {
+    const Clock::time_point deadline = Clock::now() + kTimeout;
+    while (Clock::now() < deadline) {
+      while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+        const std::uint8_t type = event->response_type & 0x7F;
+        const bool gone = (type == XCB_UNMAP_NOTIFY &&
+                           reinterpret_cast<xcb_unmap_notify_event_t*>(event)->window == window) ||
+                          (type == XCB_DESTROY_NOTIFY &&
+                           reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window == window);
+        std::free(event);
+        if (gone) {
+          return RealtimeMilliseconds();
+        }
+      }
+      if (xcb_connection_has_error(connection_) != 0) {
+        return RealtimeMilliseconds();  // the server dropped it with its client
+      }
+      pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
+      ::poll(&descriptor, 1, 20);
+    }
+    return std::nullopt;
+  }
+
   // Lets time pass while reading what the server sends, so that it never
   // waits on us.
   void Idle(Clock::duration how_long) {
@@ -486,6 +512,8 @@ int ClickAndWaitForGame(std::string_view title, int x, int y, const std::string&
 
   const double clicked = RealtimeMilliseconds();
   display.Click();
+  // The game's start time comes from its own file, so it may be read after.
+  const std::optional<double> unmapped = display.WaitUnmapped(shown->window);
   const std::optional<double> game_started = WaitGameStart(game_folder, watch);
   ::close(watch);
   if (!game_started) {
@@ -494,9 +522,12 @@ int ClickAndWaitForGame(std::string_view title, int x, int y, const std::string&
   if (!child.WaitEnd(std::chrono::seconds(10))) {
     Fail("the program did not end after starting the game");
   }
-  std::printf("mapped_ms=%.3f drawn_ms=%.3f click_to_game_ms=%.3f exit=%d\n",
-              Since(started, shown->mapped), Since(started, shown->drawn), *game_started - clicked,
-              child.Status());
+  const double ended = RealtimeMilliseconds();
+  std::printf(
+      "mapped_ms=%.3f drawn_ms=%.3f click_to_game_ms=%.3f click_to_hidden_ms=%.3f "
+      "click_to_gone_ms=%.3f exit=%d\n",
+      Since(started, shown->mapped), Since(started, shown->drawn), *game_started - clicked,
+      unmapped ? *unmapped - clicked : -1.0, ended - clicked, child.Status());
   return 0;
 }
 

@@ -49,6 +49,14 @@ bool ResolutionChosen(WindowServices& window, const LauncherState& state) {
 LaunchOutcome StartGame(platform::Platform& platform, WindowServices& window,
                         const LauncherState& state, const LaunchChoices& choices,
                         std::vector<std::string> arguments) {
+  const platform::CommandLine command{state.GameDir + state.GameExe, std::move(arguments)};
+  const std::string refusal = platform.CheckStart(command);
+  if (!refusal.empty()) {
+    // Known before anything is written: the settings stay as they were.
+    window.ShowMessage(refusal, "The game was not started");
+    return LaunchOutcome::Refused;
+  }
+
   const platform::SaveResult saved = WriteOptions(platform, window, state, choices);
   if (!saved.saved) {
     // The game would run on settings the player did not choose.
@@ -59,12 +67,21 @@ LaunchOutcome StartGame(platform::Platform& platform, WindowServices& window,
   }
 
   window.PumpEvents();
-  const platform::CommandLine command{state.GameDir + state.GameExe, std::move(arguments)};
   const platform::StartResult result =
       platform.StartProgram(command, platform::WindowStyle::MinimizedWithFocus);
   if (!result.started) {
     // The settings stay written; the player can fix the game and try again.
     window.ShowMessage(result.error, "The game could not be started");
+    return LaunchOutcome::StartFailed;
+  }
+
+  // The player sees the launcher go at once; it ends when the game has got
+  // past the start, where Wine's failures come.
+  window.HideWindow();
+  const platform::StartWatch watch = platform.WatchStart(kStartWatch);
+  if (watch.failed) {
+    window.RestoreWindow();
+    window.ShowMessage("The game did not start: " + watch.reason, "The game could not be started");
     return LaunchOutcome::StartFailed;
   }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "core/launcher_state.h"
@@ -7,6 +8,12 @@
 #include "platform/platform.h"
 
 namespace zephran::core {
+
+// How long a started program is watched for a failure before the launcher
+// lets go of it. Wine fails within about half a second of being started on
+// a program it cannot run; a prefix being set up for the first time takes
+// longer, and a failure after it goes unwatched, as without the watch.
+inline constexpr std::chrono::milliseconds kStartWatch{2000};
 
 // The window's choices at the moment of the click, as plain values. A launch
 // works from this copy only, so a selection changed while it runs cannot mix
@@ -22,7 +29,8 @@ enum class LaunchOutcome {
   Ignored,      // another launch is already under way
   Refused,      // a check failed; the player was told, nothing was written
   SaveFailed,   // the settings could not be saved; the player was told, nothing was started
-  StartFailed,  // settings written, but the game could not be started; the player was told
+  StartFailed,  // settings written, but the game could not be started or ended at once
+                // with a failure; the player was told, the window is back
   Started,      // the game runs and the launcher has been ended
 };
 

@@ -17,6 +17,11 @@ class WindowServices {
 
   // Lets pending window events run before going on.
   virtual void PumpEvents() = 0;
+
+  // Takes the launcher's window off the screen at once, while the game it
+  // started gets going, and puts it back as it was.
+  virtual void HideWindow() = 0;
+  virtual void RestoreWindow() = 0;
 };
 
 }  // namespace zephran::core

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/platform.h"
 
 namespace zephran::platform {
@@ -20,9 +22,18 @@ class NativePlatform : public Platform {
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
   void SetNormalAttributes(const std::string& file) override;
   StartResult StartProgram(const CommandLine& command, WindowStyle style) override;
+  std::string CheckStart(const CommandLine& command) override;
+  StartWatch WatchStart(std::chrono::milliseconds limit) override;
   CommandLine TextViewerCommand(const std::string& file) override;
   void EndProgram() override;
   std::string ProgramFolder() override;
+
+  // The program started last, while it is being watched. Defined by each
+  // system's process code; it lets go of the program when it goes away.
+  struct Watch;
+
+ private:
+  std::shared_ptr<Watch> watch_;
 };
 
 }  // namespace zephran::platform

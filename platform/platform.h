@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -38,6 +39,15 @@ struct StartResult {
   bool started = false;
   // When not started: why, in words that name the program.
   std::string error;
+};
+
+// How a started program fared in its first moments.
+struct StartWatch {
+  // It ended by itself with a failure (a status other than 0, or a signal).
+  bool failed = false;
+  // When failed: which program ended how, and the first line of its error
+  // output when it wrote one.
+  std::string reason;
 };
 
 // One key of a grouped read of a profile file.
@@ -110,6 +120,18 @@ class Platform {
   // Starts a program without waiting for it. Anything but a regular file
   // (a folder, a pipe, a device) is refused without being opened.
   virtual StartResult StartProgram(const CommandLine& command, WindowStyle style) = 0;
+
+  // Why `command` cannot run here, as far as is known for sure without
+  // starting it, in words for the player; empty when nothing speaks against
+  // it. Cheap: it reads no more than a file's header.
+  virtual std::string CheckStart(const CommandLine& command) = 0;
+
+  // Waits at most `limit` for the program StartProgram started last to end
+  // with a failure. Returns at once when it ends, or when the system reports
+  // failures as the program starts and there is nothing to wait for. Either
+  // way the program no longer depends on the launcher: its output goes on
+  // where the launcher's went, and the launcher may end.
+  virtual StartWatch WatchStart(std::chrono::milliseconds limit) = 0;
 
   // The command that shows a text file to the player in this system's own
   // viewer. Started like any program, with StartProgram.

@@ -56,6 +56,16 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
   }
 }
 
+// CreateProcessW has already said whether the program started, and a Windows
+// program needs no loader that could fail after it: nothing is watched here.
+std::string NativePlatform::CheckStart(const CommandLine& /*command*/) {
+  return {};
+}
+
+StartWatch NativePlatform::WatchStart(std::chrono::milliseconds /*limit*/) {
+  return {};
+}
+
 void NativePlatform::EndProgram() {
   FlushOutput();
   // Ends every thread at once; no window message is handled on the way out.

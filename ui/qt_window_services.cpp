@@ -1,5 +1,6 @@
 #include "ui/qt_window_services.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QString>
@@ -19,6 +20,28 @@ void QtWindowServices::ShowMessage(std::string_view prompt, std::string_view tit
 }
 
 void QtWindowServices::PumpEvents() {
+  QCoreApplication::processEvents();
+}
+
+void QtWindowServices::HideWindow() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->isVisible()) {
+      hidden_.emplace_back(widget);
+      widget->hide();
+    }
+  }
+  // Off the screen now, not when the event loop next runs.
+  QCoreApplication::processEvents();
+}
+
+void QtWindowServices::RestoreWindow() {
+  for (const QPointer<QWidget>& widget : hidden_) {
+    if (widget) {
+      widget->show();
+      widget->activateWindow();
+    }
+  }
+  hidden_.clear();
   QCoreApplication::processEvents();
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "core/window_services.h"
 
@@ -16,6 +19,9 @@ class QtWindowServices : public core::WindowServices {
   void ShowMessage(std::string_view prompt, std::string_view title) override;
   // Runs the window events that are waiting, then returns.
   void PumpEvents() override;
+  // Hides every shown top-level window, and shows them again.
+  void HideWindow() override;
+  void RestoreWindow() override;
 
   // Presents every message. Tests replace it to answer messages without a
   // person at the screen.
@@ -23,6 +29,9 @@ class QtWindowServices : public core::WindowServices {
 
   // A modal box with the title and prompt, one OK button and no icon.
   static void ShowMessageBox(std::string_view prompt, std::string_view title);
+
+ private:
+  std::vector<QPointer<QWidget>> hidden_;
 };
 
 }  // namespace zephran::ui

@@ -23,6 +23,19 @@ void Win32WindowServices::ShowMessage(std::string_view prompt, std::string_view 
   ::MessageBoxW(owner, wide_prompt.c_str(), wide_title.c_str(), MB_OK);
 }
 
+void Win32WindowServices::HideWindow() {
+  if (window_ != nullptr) {
+    ::ShowWindow(window_, SW_HIDE);
+  }
+}
+
+void Win32WindowServices::RestoreWindow() {
+  if (window_ != nullptr) {
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetForegroundWindow(window_);
+  }
+}
+
 void Win32WindowServices::PumpEvents() {
   MSG message{};
   while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE) != FALSE) {

@@ -30,6 +30,8 @@ class Win32WindowServices final : public core::WindowServices {
 
   void ShowMessage(std::string_view prompt, std::string_view title) override;
   void PumpEvents() override;
+  void HideWindow() override;
+  void RestoreWindow() override;
 
  private:
   HWND window_ = nullptr;

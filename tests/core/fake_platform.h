@@ -22,6 +22,8 @@ class FakePlatform : public platform::Platform, public core::WindowServices {
   std::set<std::string> read_only;  // writes to these fail
   std::string save_error;           // when set, every write fails with this reason
   platform::StartResult start_result{true, ""};
+  std::string start_refusal;         // what CheckStart answers
+  platform::StartWatch start_watch;  // what WatchStart answers
   // Runs inside PumpEvents: stands for whatever the player does meanwhile.
   std::function<void()> on_pump;
 
@@ -55,6 +57,16 @@ class FakePlatform : public platform::Platform, public core::WindowServices {
                                      platform::WindowStyle style) override;
   void ShowMessage(std::string_view prompt, std::string_view title) override;
   void PumpEvents() override;
+  void HideWindow() override { log.push_back("hide"); }
+  void RestoreWindow() override { log.push_back("restore"); }
+  std::string CheckStart(const platform::CommandLine& command) override {
+    log.push_back("check " + command.Text());
+    return start_refusal;
+  }
+  platform::StartWatch WatchStart(std::chrono::milliseconds limit) override {
+    log.push_back("watch " + std::to_string(limit.count()) + " ms");
+    return start_watch;
+  }
   // A fixed command, so that tests see exactly what is started.
   platform::CommandLine TextViewerCommand(const std::string& file) override {
     return {"text-viewer", {file}};

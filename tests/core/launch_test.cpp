@@ -60,6 +60,7 @@ TEST_F(LaunchTest, NewGameWritesEightKeysInOrderThenStartsAndEnds) {
   EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Started);
 
   const std::vector<std::string> expected_log{
+      "check " + Native("/g/ZP2.EXE") + " game_nextframe",
       "pump",
       "write [Display] ScreenWidth=400",
       "write [Display] ScreenHeight=300",
@@ -71,6 +72,8 @@ TEST_F(LaunchTest, NewGameWritesEightKeysInOrderThenStartsAndEnds) {
       "write [Display] BitsPerPixel=16",
       "pump",
       "start " + Native("/g/ZP2.EXE") + " game_nextframe",
+      "hide",
+      "watch 2000 ms",
       "pump",
       "end",
   };
@@ -194,6 +197,35 @@ TEST_F(LaunchTest, GameThatCannotStartKeepsSettingsAndLauncher) {
   EXPECT_EQ(Messages(), std::vector<std::string>{
                             "message The game could not be started|Cannot start /g/ZP3.EXE: no "
                             "such file"});
+  EXPECT_FALSE(state.Launching);
+}
+
+TEST_F(LaunchTest, GameTheSystemCannotRunIsRefusedBeforeAnythingIsWritten) {
+  Choose("320x240", "16 bits", 0);
+  const std::string before = platform.files[ini];
+  platform.start_refusal = "Cannot start ZP3.EXE: it is a 32-bit Windows program";
+
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::Refused);
+
+  EXPECT_EQ(platform.log, (std::vector<std::string>{
+                              "check " + Native("/g/ZP3.EXE") + " game_nextframe",
+                              "message The game was not started|" + platform.start_refusal}));
+  EXPECT_EQ(platform.files[ini], before);
+  EXPECT_FALSE(state.Launching);
+}
+
+TEST_F(LaunchTest, GameEndingAtOnceWithAFailureBringsTheWindowBackAndSaysWhy) {
+  Choose("320x240", "16 bits", 0);
+  platform.start_watch = {true, "wine ended with status 1: it looks like wine32 is missing"};
+
+  EXPECT_EQ(LaunchNewGame(platform, platform, state, choices), LaunchOutcome::StartFailed);
+
+  const std::vector<std::string> tail(platform.log.end() - 4, platform.log.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{
+                      "hide", "watch 2000 ms", "restore",
+                      "message The game could not be started|The game did not start: wine ended "
+                      "with status 1: it looks like wine32 is missing"}));
+  EXPECT_FALSE(platform.ended);
   EXPECT_FALSE(state.Launching);
 }
 

@@ -44,13 +44,20 @@ TEST_F(ReadMeTest, MissingReadMeIsToldNotStarted) {
   EXPECT_EQ(platform.log.back(), "message Read-me.txt|There is no read-me at " + read_me + ".");
 }
 
-TEST_F(ReadMeTest, ViewerThatCannotStartIsTold) {
+TEST_F(ReadMeTest, ViewerThatCannotStartOrFailsAtOnceIsToldWithTheReadMesPath) {
   platform.AddFile(read_me);
-  platform.start_result = {false, "Cannot start xdg-open: not found"};
-
+  platform.start_result = {false, "Cannot start xdg-open: not found on PATH"};
   OpenReadMe(platform, platform, state);
+  EXPECT_EQ(platform.log.back(), "message Read-me.txt|The read-me at " + read_me +
+                                     " could not be opened.\nCannot start xdg-open: not found on "
+                                     "PATH");
 
-  EXPECT_EQ(platform.log.back(), "message Read-me.txt|Cannot start xdg-open: not found");
+  platform.start_result = {true, ""};
+  platform.start_watch = {true, "xdg-open ended with status 4"};
+  OpenReadMe(platform, platform, state);
+  EXPECT_EQ(platform.log.back(), "message Read-me.txt|The read-me at " + read_me +
+                                     " could not be opened: xdg-open ended with status 4");
+  EXPECT_FALSE(platform.ended);
 }
 
 }  // namespace

@@ -174,6 +174,26 @@ test_game_folder_with_spaces_and_quotes() {
   expect_equal "$(sed -n '3p' "$game/launch-report.txt")" "folder: $game"
 }
 
+test_wine_failing_at_once_brings_the_window_back_with_a_message() {
+  local game=$work/wine/game
+  make_game "$game"
+  printf 'MZ' > "$game/ZP2.EXE" # a Windows program: started through $WINE
+  mkdir -p "$work/bin"
+  printf '#!/bin/sh\necho "wine: could not load kernel32.dll" >&2\nexit 1\n' > "$work/bin/wine"
+  chmod +x "$work/bin/wine"
+  WINE=$work/bin/wine start_launcher "$game"
+  main_window || return 1
+  new_game
+  dismiss "The game could not be started" || return 1
+  main_window || return 1
+  kill -0 "$launcher_pid" || return 1
+  close_launcher
+  grep -q "could not load kernel32.dll" "$work/launcher.log" || {
+    echo "Wine's words did not reach the launcher's output" >&2
+    return 1
+  }
+}
+
 # --- runner ----------------------------------------------------------------
 
 start_x_server

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,6 +191,138 @@ TEST_F(PosixProcessTest, ReportsProgramsThatCannotStartByName) {
       EXPECT_NE(result.error.find(word), std::string::npos) << result.error;
     }
   }
+}
+
+// Stand-ins for Wine and for the read-me's opener, first on PATH: how each
+// start is watched, and what the player is told.
+TEST_F(PosixProcessTest, WatchTellsAFailingStartFromOneThatRunsOrEndsWell) {
+  WriteFile(game_ / "ZP1.EXE", "MZ", 0755);
+  fs::create_directories(root_ / "bin");
+  const ScopedEnv wine_variable("WINE", "wine");
+  const ScopedEnv path("PATH", (root_ / "bin").string() + ":" + std::getenv("PATH"));
+  const ScopedEnv pid_file("PID_FILE", (root_ / "pid").string());
+  using std::chrono::milliseconds;
+
+  struct Case {
+    const char* program;  // "wine" (starting ZP1.EXE) or "xdg-open"
+    const char* script;
+    milliseconds limit;
+    const char* reason;  // empty when no failure is to be seen
+  };
+  const std::vector<Case> cases = {
+      // Wine's own word comes after its helpers' complaints.
+      {"wine",
+       "echo '0044:err:systray:initialize_systray no tray' >&2\n"
+       "echo 'wine: failed to open \"ZP1.EXE\": c0000135' >&2; exit 53",
+       milliseconds(20000),
+       "wine ended with status 53: wine: failed to open \"ZP1.EXE\": c0000135"},
+      // Debian's wine when wine32 is missing: its hint, then the 64-bit loader fails.
+      {"wine",
+       "echo 'it looks like wine32 is missing, you should install it.' >&2\n"
+       "echo 'as root, please execute \"apt-get install wine32:i386\"' >&2; exit 1",
+       milliseconds(20000),
+       "wine ended with status 1: it looks like wine32 is missing, you should install it."},
+      // Control characters never reach a message box.
+      {"wine", "sleep 0.3; printf '\\n \\033[1mbad\\tprefix\\n' >&2; exit 5", milliseconds(20000),
+       "wine ended with status 5: [1mbadprefix"},
+      {"wine", "kill -9 $$", milliseconds(20000), "wine was ended by signal 9 (Killed)"},
+      {"xdg-open", "exit 4", milliseconds(20000), "xdg-open ended with status 4"},
+      // Ended well, or still running at the limit: nothing to tell.
+      {"wine", "echo 'fixme:heap' >&2; exit 0", milliseconds(20000), ""},
+      {"xdg-open", "echo $$ > \"$PID_FILE\"; exec sleep 30", milliseconds(300), ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    WriteFile(root_ / "bin" / c.program, std::string("#!/bin/sh\n") + c.script + "\n", 0755);
+    const std::string program =
+        std::string(c.program) == "wine" ? (game_ / "ZP1.EXE").string() : c.program;
+    ASSERT_TRUE(platform_.StartProgram({program, {}}, WindowStyle::Normal).started);
+
+    const auto started = std::chrono::steady_clock::now();
+    const StartWatch watch = platform_.WatchStart(c.limit);
+    const auto waited = std::chrono::steady_clock::now() - started;
+
+    EXPECT_EQ(watch.failed, *c.reason != '\0');
+    EXPECT_EQ(watch.reason, c.reason);
+    if (c.limit < milliseconds(1000)) {
+      EXPECT_GE(waited, c.limit);
+    } else {
+      EXPECT_LT(waited, c.limit);  // it returned when the program ended
+    }
+  }
+  // The one still running outlived the watch.
+  std::ifstream pid_in(root_ / "pid");
+  pid_t running = 0;
+  ASSERT_TRUE(pid_in >> running);
+  EXPECT_EQ(::kill(running, SIGKILL), 0);
+}
+
+TEST_F(PosixProcessTest, OutputAfterTheWatchGoesOnWhereOursWentAndNeverBlocksTheProgram) {
+  const fs::path log = root_ / "stderr.txt";
+  const ScopedEnv done("DONE_FILE", (root_ / "done").string());
+  // Far more than a pipe holds, written after the watch has let go.
+  WriteFile(game_ / "talk.sh",
+            "#!/bin/sh\necho early >&2\nsleep 0.5\n"
+            "head -c 1000000 /dev/zero | tr '\\0' x >&2\ntouch \"$DONE_FILE\"\n",
+            0755);
+  const int saved_stderr = ::dup(STDERR_FILENO);
+  const int log_descriptor = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(log_descriptor, STDERR_FILENO);
+  ::close(log_descriptor);
+  const bool started =
+      platform_.StartProgram({(game_ / "talk.sh").string(), {}}, WindowStyle::Normal).started;
+  const StartWatch watch = platform_.WatchStart(std::chrono::milliseconds(100));
+  ::dup2(saved_stderr, STDERR_FILENO);
+  ::close(saved_stderr);
+  ASSERT_TRUE(started);
+  EXPECT_FALSE(watch.failed);
+
+  std::uintmax_t size = 0;
+  for (int attempt = 0; attempt < 1000 && size < 1000006; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    size = fs::file_size(log);
+  }
+  EXPECT_TRUE(fs::exists(root_ / "done"));
+  EXPECT_EQ(size, 1000006u);  // "early\n" and every byte after it
+}
+
+TEST_F(PosixProcessTest, ThirtyTwoBitGameIsRefusedWhenDebiansWineLacksItsLoader) {
+  const auto pe = [](unsigned char low, unsigned char high) {
+    std::string bytes(0x40, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3C] = 0x40;
+    return bytes + std::string("PE\0\0", 4) + static_cast<char>(low) + static_cast<char>(high);
+  };
+  fs::create_directories(root_ / "bin");
+  const ScopedEnv wine_variable("WINE", (root_ / "bin/wine").string());
+
+  struct Case {
+    std::string game;
+    std::string loader_line;  // in the stand-in wine script
+    bool refused;
+  };
+  const std::vector<Case> cases = {
+      {pe(0x4C, 0x01), "wine32=/usr/lib/nowhere/wine", true},
+      {pe(0x4C, 0x01), "wine32=/bin/sh", false},                // the loader is there
+      {pe(0x64, 0x86), "wine32=/usr/lib/nowhere/wine", false},  // a 64-bit game
+      {pe(0x4C, 0x01), "exec wine-preloader", false},           // another Wine
+      {"MZ", "wine32=/usr/lib/nowhere/wine", false},            // no PE header to go by
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.loader_line);
+    WriteFile(game_ / "ZP1.EXE", c.game, 0644);
+    WriteFile(root_ / "bin/wine", "#!/bin/sh\n" + c.loader_line + "\nexit 0\n", 0755);
+
+    const std::string refusal = platform_.CheckStart({(game_ / "ZP1.EXE").string(), {}});
+
+    EXPECT_EQ(!refusal.empty(), c.refused) << refusal;
+    if (c.refused) {
+      EXPECT_NE(refusal.find("32-bit"), std::string::npos) << refusal;
+      EXPECT_NE(refusal.find("apt-get install wine32:i386"), std::string::npos) << refusal;
+    }
+  }
+  EXPECT_EQ(platform_.CheckStart({(game_ / "missing.exe").string(), {}}), "");
 }
 
 TEST_F(PosixProcessTest, ProgramFolderIsTheExecutablesFolderNotTheWorkingOne) {

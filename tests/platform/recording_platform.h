@@ -26,6 +26,8 @@ class RecordingPlatform : public platform::NativePlatform, public core::WindowSe
     messages.push_back(std::string(title) + "|" + std::string(prompt));
   }
   void PumpEvents() override {}
+  void HideWindow() override {}
+  void RestoreWindow() override {}
   void EndProgram() override { ended = true; }
   std::string ProgramFolder() override { return folder_; }
 

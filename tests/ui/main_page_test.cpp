@@ -46,6 +46,10 @@ class FakePlatform : public zp::Platform, public zephran::core::WindowServices {
     messages.emplace_back(prompt);
   }
   void PumpEvents() override {}
+  void HideWindow() override {}
+  void RestoreWindow() override {}
+  std::string CheckStart(const zp::CommandLine&) override { return {}; }
+  zp::StartWatch WatchStart(std::chrono::milliseconds) override { return {}; }
   zp::CommandLine TextViewerCommand(const std::string&) override { return {}; }
   void EndProgram() override {}
   std::string ProgramFolder() override { return {}; }
