@@ -160,15 +160,19 @@ DWORD WriteNewFile(const std::wstring& path, std::string_view bytes) {
   if (!file.Valid()) {
     return ::GetLastError();
   }
-  DWORD written = 0;
-  if ((!bytes.empty() && (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                      &written, nullptr) == FALSE ||
-                          written != bytes.size())) ||
-      ::FlushFileBuffers(file.Get()) == FALSE) {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error;
+  // A short write (a nearly full disk) is followed by one that says why.
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                    nullptr) == FALSE) {
+      return ::GetLastError();
+    }
+    if (written == 0) {
+      return ERROR_DISK_FULL;
+    }
+    bytes.remove_prefix(written);
   }
-  return ERROR_SUCCESS;
+  return ::FlushFileBuffers(file.Get()) != FALSE ? ERROR_SUCCESS : ::GetLastError();
 }
 
 DWORD FlushToDisk(const std::wstring& path) {
