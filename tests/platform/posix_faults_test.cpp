@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -86,6 +87,32 @@ class PosixFaultsTest : public test_support::TempFolderTest {
                     (entry.is_regular_file(error) ? Read(entry.path()) : "<not a file>");
     }
     return files;
+  }
+
+  // A launch's save in a child process that `prepare` sets up first (an
+  // identity, a limit, a mount): "saved", the reason the player is shown, or
+  // "not prepared" when `prepare` failed.
+  std::string SaveInChild(const fs::path& file, const std::vector<ProfileValue>& values,
+                          const std::function<bool()>& prepare) {
+    int said_pipe[2] = {-1, -1};
+    EXPECT_EQ(::pipe(said_pipe), 0);
+    const int status = RunInChild([&] {
+      if (!prepare()) {
+        return 125;
+      }
+      const SaveResult result = platform_.WriteProfileStrings(values, file.string());
+      const std::string said = result.saved ? "saved" : result.reason;
+      return ::write(said_pipe[1], said.data(), said.size()) >= 0 ? 0 : 1;
+    });
+    ::close(said_pipe[1]);
+    std::string said(512, '\0');
+    said.resize(std::max<ssize_t>(0, ::read(said_pipe[0], said.data(), said.size())));
+    ::close(said_pipe[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "not prepared";
+  }
+
+  static bool Become(uid_t uid, gid_t gid) {
+    return ::setgroups(1, &gid) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
   }
 
   TestPlatform platform_;
@@ -317,25 +344,13 @@ TEST_F(PosixFaultsTest, AFailedSaveSaysWhyAndLeavesEverythingAsItWas) {
     fs::permissions(folder, fs::perms(fault.folder_mode));
     const std::map<std::string, std::string> before = Snapshot(root_);
 
-    int reason_pipe[2] = {-1, -1};
-    ASSERT_EQ(::pipe(reason_pipe), 0);
-    const auto save = [&] {
+    const std::string said = SaveInChild(file, Values(zephran::testing::kWindowedLaunch), [&] {
       const rlimit size_limit{fault.size_limit, fault.size_limit};
-      ::setrlimit(RLIMIT_FSIZE, &size_limit);
-      const SaveResult result =
-          platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
-      return ::write(reason_pipe[1], result.reason.data(), result.reason.size()) >= 0 &&
-             result.saved;
-    };
-    const int saved = fault.as_user ? zephran::testing::RunUnprivileged(save).value_or(-1)
-                                    : WEXITSTATUS(RunInChild(save));
-    ::close(reason_pipe[1]);
-    std::string reason(512, '\0');
-    reason.resize(std::max<ssize_t>(0, ::read(reason_pipe[0], reason.data(), reason.size())));
-    ::close(reason_pipe[0]);
-
-    EXPECT_EQ(saved, 0);
-    EXPECT_NE(reason.find(fault.reason), std::string::npos) << reason;
+      return ::setrlimit(RLIMIT_FSIZE, &size_limit) == 0 &&
+             (!fault.as_user || !root || Become(user->uid, user->gid));
+    });
+    EXPECT_NE(said, "saved");
+    EXPECT_NE(said.find(fault.reason), std::string::npos) << said;
     EXPECT_EQ(Snapshot(root_), before);
     fs::permissions(folder, fs::perms(0755));
     SetImmutable(file, false);
@@ -383,24 +398,7 @@ TEST_F(PosixFaultsTest, ASharedFileStaysItsOwnersWithItsModesAclAndAttributes) {
   const uid_t other = 4323;
   const gid_t shared_group = 4322;
   const auto as = [&](uid_t uid, const std::vector<ProfileValue>& values, const fs::path& file) {
-    int reason_pipe[2] = {-1, -1};
-    EXPECT_EQ(::pipe(reason_pipe), 0);
-    const int status = RunInChild([&] {
-      if (::setgroups(1, &shared_group) != 0 || ::setgid(shared_group) != 0 || ::setuid(uid) != 0) {
-        return 125;
-      }
-      const SaveResult result = platform_.WriteProfileStrings(values, file.string());
-      return ::write(reason_pipe[1], result.reason.data(), result.reason.size()) >= 0 &&
-                     result.saved
-                 ? 1
-                 : 0;
-    });
-    ::close(reason_pipe[1]);
-    std::string reason(512, '\0');
-    reason.resize(std::max<ssize_t>(0, ::read(reason_pipe[0], reason.data(), reason.size())));
-    ::close(reason_pipe[0]);
-    EXPECT_NE(WEXITSTATUS(status), 125);
-    return WEXITSTATUS(status) == 1 ? std::string("saved") : reason;
+    return SaveInChild(file, values, [&] { return Become(uid, shared_group); });
   };
 
   for (const bool with_acl : {true, false}) {
@@ -452,34 +450,29 @@ TEST_F(PosixFaultsTest, NothingToChangeNeedsNoRightToWrite) {
   fs::permissions(root_ / "theirs", fs::perms(0555));
   const std::map<std::string, std::string> before = Snapshot(root_);
 
-  const auto save = [&](const fs::path& file, const std::vector<ProfileValue>& values) {
-    return WEXITSTATUS(RunInChild([&] {
+  const std::string folder = mounted.parent_path().string();
+  const auto prepare = [&](const fs::path& file) {
+    return [&, file] {
       // The whole folder mounted read-only, in a mount namespace of our own.
-      if (file == mounted && (::unshare(CLONE_NEWNS) != 0 ||
-                              ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                              ::mount(mounted.parent_path().c_str(), mounted.parent_path().c_str(),
-                                      nullptr, MS_BIND, nullptr) != 0 ||
-                              ::mount(nullptr, mounted.parent_path().c_str(), nullptr,
-                                      MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0)) {
-        return 125;
-      }
-      if (file == theirs && ::setuid(4323) != 0) {
-        return 125;
-      }
-      const SaveResult result = platform_.WriteProfileStrings(values, file.string());
-      return result.saved ? 1
-             : result.reason.find(file == mounted ? "Read-only file system" : "") !=
-                     std::string::npos
-                 ? 0
-                 : 2;
-    }));
+      return file == theirs ? ::setuid(4323) == 0
+             : file != mounted
+                 ? true
+                 : ::unshare(CLONE_NEWNS) == 0 &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                       ::mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                               nullptr) == 0;
+    };
   };
+  // Root is needed for the layouts; where it is missing this must fail.
+  ASSERT_EQ(::geteuid(), 0u) << "needs root for a mount namespace and another user";
   for (const fs::path& file : {read_only, theirs, mounted}) {
     SCOPED_TRACE(file.string());
-    // Root is needed for the layouts; where it is missing this must fail.
-    ASSERT_EQ(::geteuid(), 0u) << "needs root for a mount namespace and another user";
-    EXPECT_EQ(save(file, kUnchanged), 1);
-    EXPECT_EQ(save(file, Values(zephran::testing::kWindowedLaunch)), 0);
+    EXPECT_EQ(SaveInChild(file, kUnchanged, prepare(file)), "saved");
+    const std::string said =
+        SaveInChild(file, Values(zephran::testing::kWindowedLaunch), prepare(file));
+    EXPECT_NE(said, "saved");
+    EXPECT_NE(said.find(file == mounted ? "Read-only file system" : ""), std::string::npos) << said;
   }
   EXPECT_EQ(Snapshot(root_), before);
 }
