@@ -318,53 +318,24 @@ TEST_F(WindowsPlatformTest, AKilledSavesLeftoversAreUndone) {
   }
 }
 
-// A chain of folders `length` characters long from `base`, made and removed
-// through the long-path prefix that the functions under test do not use.
-class DeepFolder {
- public:
-  DeepFolder(const std::string& base, std::size_t length) : levels_{base} {
-    CreateDirectoryW(Wide(base).c_str(), nullptr);
-    while (levels_.back().size() < length) {
-      const std::size_t part = std::min<std::size_t>(100, length - levels_.back().size() - 1);
-      levels_.push_back(levels_.back() + "\\" + std::string(part, 'd'));
-      CreateDirectoryW(Long(levels_.back()).c_str(), nullptr);
-    }
-  }
-  DeepFolder(const DeepFolder&) = delete;
-  DeepFolder& operator=(const DeepFolder&) = delete;
-  ~DeepFolder() {
-    DeleteFileW(Long(File()).c_str());
-    for (auto level = levels_.rbegin(); level != levels_.rend(); ++level) {
-      RemoveDirectoryW(Long(*level).c_str());
-    }
-  }
-
-  std::string File() const { return levels_.back() + "\\z.i"; }
-
- private:
-  static std::wstring Long(const std::string& path) { return L"\\\\?\\" + Wide(path); }
-
-  std::vector<std::string> levels_;
-};
-
 // Longer paths than the system's profile and process functions take are
-// refused with a message before any of them is called; up to the limit,
-// everything works.
+// refused with a message before any of them is called (it is what crashed);
+// up to the limit, everything works.
 TEST_F(WindowsPlatformTest, PathsTooLongForTheSystemAreRefusedBeforeItIsCalled) {
   constexpr std::size_t kLongestSettings = MAX_PATH - 1 - 5;  // room for the copy's ".new~"
-  const DeepFolder at_limit(Path("a"), kLongestSettings - 4);
-  const std::string longest = at_limit.File();
-  ASSERT_EQ(Wide(longest).size(), kLongestSettings);
+  const std::string folder = Path("");
+  const std::string longest =
+      folder + std::string(kLongestSettings - 4 - Wide(folder).size(), 'd') + "\\z.i";
+  // Only the long-path prefix makes a folder this long.
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(WindowsParentFolder(longest))).c_str(), nullptr));
   const SaveResult saved = platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, longest);
   EXPECT_TRUE(saved.saved) << saved.reason;
   EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, longest), "1");
 
-  const std::string too_long = longest + "n";
-  EXPECT_EQ(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, too_long).reason,
+  EXPECT_EQ(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, longest + "n").reason,
             "its path is 255 characters long, and Windows' profile functions take at most 254 "
             "here");
-  const DeepFolder far_away(Path("b"), 3000);
-  const std::string deep = far_away.File();
+  const std::string deep = folder + std::string(3000, 'd') + "\\zephran.ini";
   EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "none", 255, deep), "none");
   EXPECT_FALSE(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, deep).saved);
   const StartResult start =
