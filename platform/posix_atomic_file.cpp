@@ -464,6 +464,19 @@ std::optional<std::string> WriteRefusal(const fs::path& target, const struct sta
   return std::nullopt;
 }
 
+// Open for writing where we may: over NFS the lock needs it. Else for
+// reading, since when there is nothing to change, nothing needs the right to
+// write (WriteRefusal asks for it otherwise). Not blocking: the file may have
+// become a pipe since it was looked at.
+int OpenToEdit(const fs::path& target) {
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int descriptor = ::open(target.c_str(), O_RDWR | kFlags);
+  if (descriptor < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    return ::open(target.c_str(), O_RDONLY | kFlags);
+  }
+  return descriptor;
+}
+
 // One read-edit-replace; nullopt when the file changed under us.
 std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) {
   struct stat named {};
@@ -473,9 +486,7 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
   if (std::optional<std::string> refused = Refusal(named)) {
     return Failed(*refused);
   }
-  // Not blocking: the file may have become a pipe since the lstat. Read only:
-  // when there is nothing to change, nothing needs the right to write.
-  const Descriptor file(::open(target.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const Descriptor file(OpenToEdit(target));
   if (!file.Valid()) {
     return errno == ENOENT || errno == ELOOP
                ? std::nullopt
