@@ -338,6 +338,8 @@ TEST_F(WindowsPlatformTest, PathsTooLongForTheSystemAreRefusedBeforeItIsCalled) 
   const std::string deep = folder + std::string(3000, 'd') + "\\zephran.ini";
   EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "none", 255, deep), "none");
   EXPECT_FALSE(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, deep).saved);
+  EXPECT_EQ(platform_.FirstDirEntry(deep, kAttrAny), "");
+  platform_.SetNormalAttributes(deep);
   const StartResult start =
       platform_.StartProgram({deep + ".exe", {}}, WindowStyle::MinimizedWithFocus);
   EXPECT_FALSE(start.started);
