@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   }
   std::vector<zephran::platform::ProfileValue> values;
   for (const zephran::testing::ProfileWrite& write : zephran::testing::kWindowedLaunch) {
-    values.push_back({std::string(write.section), std::string(write.key), std::string(write.value)});
+    values.push_back(
+        {std::string(write.section), std::string(write.key), std::string(write.value)});
   }
   zephran::platform::NativePlatform platform;
   const zephran::platform::SaveResult result = platform.WriteProfileStrings(values, argv[1]);
