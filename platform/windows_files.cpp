@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,8 @@ constexpr std::wstring_view kKeptSuffix = L".old~";
 // much longer means something is stuck, and the player is better told.
 constexpr DWORD kInUseWaitMs = 2000;
 constexpr DWORD kInUsePollMs = 50;
+// How often the file may change under us before we give up.
+constexpr int kAttempts = 5;
 
 SaveResult Saved() {
   return SaveResult{true, {}};
@@ -304,6 +307,80 @@ SaveResult PutInPlace(const std::wstring& path, const std::wstring& copy, bool e
   }
 }
 
+// The system's writer on a copy of the file, checked and put in place; any
+// failure leaves the original as it was. nullopt when the file changed while
+// we worked.
+std::optional<SaveResult> SaveThroughCopy(const std::vector<ProfileValue>& values,
+                                          const std::wstring& path, DWORD attributes) {
+  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  std::string before;
+  if (existed) {
+    const DWORD error = WhileInUse([&] { return ReadBytes(path, before); });
+    if (error != ERROR_SUCCESS) {
+      return Failed(InUse(error) ? std::string("another program holds it open")
+                                 : Because("cannot read it", error));
+    }
+  }
+  // The player's only copy is never written: the system's writer works on a
+  // copy beside it, which is checked and then put in its place.
+  const std::wstring copy = path + std::wstring(kCopySuffix);
+  const auto give_up = [&](std::string reason) {
+    ::DeleteFileW(copy.c_str());
+    return Failed(std::move(reason));
+  };
+  if (const DWORD error = WriteNewFile(copy, before); error != ERROR_SUCCESS) {
+    return give_up(Because("cannot write a copy beside it", error));
+  }
+  for (const ProfileValue& entry : values) {
+    if (::WritePrivateProfileStringW(ProfileText(entry.section).c_str(),
+                                     ProfileText(entry.key).c_str(),
+                                     ProfileText(entry.value).c_str(), copy.c_str()) == FALSE) {
+      return give_up(Because("cannot write", ::GetLastError()));
+    }
+  }
+  std::string after;
+  if (const DWORD error = FlushToDisk(copy); error != ERROR_SUCCESS) {
+    return give_up(Because("cannot write", error));
+  }
+  if (const DWORD error = ReadBytes(copy, after); error != ERROR_SUCCESS) {
+    return give_up(Because("cannot read back what was written", error));
+  }
+  if (after.size() > kLargestProfileFile) {
+    return give_up("the new values would make it larger than 1 MiB, too large for a settings file");
+  }
+  if (!WrittenWhole(values, existed ? ListKeys(path) : std::vector<ProfileKey>{}, before, after)) {
+    // The system's writer reports success on a full disk and leaves the file cut.
+    return give_up("it could not be written whole (is the disk full?)");
+  }
+  // Another program's write since we read the file must not be undone: its
+  // bytes are read again, with the copy made from them.
+  if (existed) {
+    std::string now;
+    const DWORD error = WhileInUse([&] { return ReadBytes(path, now); });
+    if (error != ERROR_SUCCESS) {
+      return give_up(InUse(error) ? std::string("another program holds it open")
+                                  : Because("cannot read it", error));
+    }
+    if (now != before) {
+      ::DeleteFileW(copy.c_str());
+      return std::nullopt;
+    }
+  } else if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    ::DeleteFileW(copy.c_str());
+    return std::nullopt;  // created meanwhile
+  }
+  SaveResult result = PutInPlace(path, copy, existed);
+  if (!result.saved) {
+    ::DeleteFileW(copy.c_str());
+    return result;
+  }
+  // ReplaceFileW keeps them on Windows; Wine's gives the file the copy's.
+  if (existed && ::GetFileAttributesW(path.c_str()) != attributes) {
+    ::SetFileAttributesW(path.c_str(), attributes);
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string NativePlatform::ReadProfileString(std::string_view section, std::string_view key,
@@ -382,63 +459,20 @@ SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& 
       })) {
     return Saved();
   }
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-  if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return Failed("it is a folder");
-  }
-  if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return Failed("it is read-only");
-  }
-  std::string before;
-  if (existed) {
-    const DWORD error = WhileInUse([&] { return ReadBytes(path, before); });
-    if (error != ERROR_SUCCESS) {
-      return Failed(InUse(error) ? std::string("another program holds it open")
-                                 : Because("cannot read it", error));
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Failed("it is a folder");
+    }
+    if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return Failed("it is read-only");
+    }
+    if (std::optional<SaveResult> result = SaveThroughCopy(values, path, attributes)) {
+      return *result;
     }
   }
-  // The player's only copy is never written: the system's writer works on a
-  // copy beside it, which is checked and then put in its place.
-  const std::wstring copy = path + std::wstring(kCopySuffix);
-  const auto give_up = [&](std::string reason) {
-    ::DeleteFileW(copy.c_str());
-    return Failed(std::move(reason));
-  };
-  if (const DWORD error = WriteNewFile(copy, before); error != ERROR_SUCCESS) {
-    return give_up(Because("cannot write a copy beside it", error));
-  }
-  for (const ProfileValue& entry : values) {
-    if (::WritePrivateProfileStringW(ProfileText(entry.section).c_str(),
-                                     ProfileText(entry.key).c_str(),
-                                     ProfileText(entry.value).c_str(), copy.c_str()) == FALSE) {
-      return give_up(Because("cannot write", ::GetLastError()));
-    }
-  }
-  std::string after;
-  if (const DWORD error = FlushToDisk(copy); error != ERROR_SUCCESS) {
-    return give_up(Because("cannot write", error));
-  }
-  if (const DWORD error = ReadBytes(copy, after); error != ERROR_SUCCESS) {
-    return give_up(Because("cannot read back what was written", error));
-  }
-  if (after.size() > kLargestProfileFile) {
-    return give_up("the new values would make it larger than 1 MiB, too large for a settings file");
-  }
-  if (!WrittenWhole(values, existed ? ListKeys(path) : std::vector<ProfileKey>{}, before, after)) {
-    // The system's writer reports success on a full disk and leaves the file cut.
-    return give_up("it could not be written whole (is the disk full?)");
-  }
-  SaveResult result = PutInPlace(path, copy, existed);
-  if (!result.saved) {
-    ::DeleteFileW(copy.c_str());
-    return result;
-  }
-  // ReplaceFileW keeps them on Windows; Wine's gives the file the copy's.
-  if (existed && ::GetFileAttributesW(path.c_str()) != attributes) {
-    ::SetFileAttributesW(path.c_str(), attributes);
-  }
-  return result;
+  return Failed("other programs kept changing it");
 }
 
 std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned mask) {
