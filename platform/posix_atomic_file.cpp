@@ -36,6 +36,7 @@ constexpr int kAttempts = 5;
 constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockPoll = std::chrono::milliseconds(10);
 constexpr std::time_t kStaleAfterSeconds = 60;
+constexpr std::string_view kTooLarge = "larger than 1 MiB, too large for a settings file";
 
 class Descriptor {
  public:
@@ -296,16 +297,46 @@ std::optional<std::string> CopyExtendedAttributes(int from, int to) {
   return std::nullopt;
 }
 
-// Who may use the file must not change behind the player's back: the group
-// (and its members' access) is kept or nothing is written. Only root may give
-// the file its owner back; anyone else becomes the owner of the new copy.
+// The copy was born in the folder and may carry what the folder hands down
+// to new files (a default ACL becomes an access ACL): whatever the original
+// lacks goes, so that nobody gains access through a save.
+std::optional<std::string> DropInheritedAttributes(int original, int copy) {
+#ifdef __linux__
+  const ssize_t size = ::flistxattr(copy, nullptr, 0);
+  if (size <= 0) {
+    return std::nullopt;
+  }
+  std::vector<char> names(static_cast<std::size_t>(size));
+  const ssize_t listed = ::flistxattr(copy, names.data(), names.size());
+  for (std::size_t at = 0; listed > 0 && at < static_cast<std::size_t>(listed);) {
+    const std::string name(names.data() + at);
+    at += name.size() + 1;
+    if (name.starts_with("security.") || ::fgetxattr(original, name.c_str(), nullptr, 0) >= 0) {
+      continue;
+    }
+    if (::fremovexattr(copy, name.c_str()) != 0 && errno != ENODATA) {
+      return Because("cannot keep its permissions as they are (" + name + ")", errno);
+    }
+  }
+#else
+  (void)original;
+  (void)copy;
+#endif
+  return std::nullopt;
+}
+
+// Who may use the file must not change behind the player's back: its owner
+// and group (and their access) are kept or nothing is written.
 std::optional<std::string> KeepWhatTheFileCarries(int original, int copy,
                                                   const struct stat& existing) {
-  if (::fchown(copy, existing.st_uid, existing.st_gid) != 0 &&
-      ::fchown(copy, static_cast<uid_t>(-1), existing.st_gid) != 0) {
-    return Because("cannot keep its group", errno);
+  if (::fchown(copy, existing.st_uid, existing.st_gid) != 0) {
+    return Because(
+        existing.st_uid == ::geteuid() ? "cannot keep its group" : "cannot keep its owner", errno);
   }
   if (std::optional<std::string> failed = CopyExtendedAttributes(original, copy)) {
+    return failed;
+  }
+  if (std::optional<std::string> failed = DropInheritedAttributes(original, copy)) {
     return failed;
   }
   // Last: a chown may clear the set-id bits, and the modes set the ACL mask.
@@ -363,6 +394,9 @@ std::optional<SaveResult> CreateFile(const fs::path& target, const FileEdit& edi
   if (!bytes) {
     return Failed("the new values cannot be written into it");
   }
+  if (bytes->size() > kLargestEditableFile) {
+    return Failed("the new values would make it " + std::string(kTooLarge));
+  }
   const Prepared copy = PrepareCopy(target, *bytes, -1, nullptr);
   if (!copy.path) {
     return Failed(copy.reason);
@@ -386,6 +420,7 @@ std::optional<SaveResult> CreateFile(const fs::path& target, const FileEdit& edi
   return Saved();
 }
 
+// What keeps us from reading the file.
 std::optional<std::string> Refusal(const struct stat& status) {
   if (S_ISDIR(status.st_mode)) {
     return "it is a folder";
@@ -393,16 +428,53 @@ std::optional<std::string> Refusal(const struct stat& status) {
   if (!S_ISREG(status.st_mode)) {
     return "it is not a regular file";
   }
+  if (static_cast<std::uintmax_t>(status.st_size) > kLargestEditableFile) {
+    return "it is " + std::string(kTooLarge);
+  }
+  return std::nullopt;
+}
+
+// What keeps us from replacing it; asked only once there is something to
+// change, so that a file we may only read still serves when it already holds
+// what it should.
+std::optional<std::string> WriteRefusal(const fs::path& target, const struct stat& status,
+                                        std::size_t new_size) {
   if ((status.st_mode & S_IWUSR) == 0) {
     return "it is read-only";
   }
   if (status.st_nlink > 1) {
     return "it has several names (hard links), which saving would separate";
   }
-  if (static_cast<std::uintmax_t>(status.st_size) > kLargestEditableFile) {
-    return "it is larger than 1 MiB, too large for a settings file";
+  if (new_size > kLargestEditableFile) {
+    return "the new values would make it " + std::string(kTooLarge);
+  }
+  // Replacing the file makes the new one ours, and only root may hand it
+  // back: the owner would lose their own settings. Rewriting in place
+  // instead could leave it cut, so the owner's file stays as it is.
+  const uid_t saver = ::geteuid();
+  if (saver != 0 && saver != status.st_uid) {
+    return "it belongs to another user, and saving it would take it from them";
+  }
+  // The permission the replacement is about: a folder we may write would let
+  // us replace a file we may not.
+  const Descriptor writable(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!writable.Valid()) {
+    return Because("cannot open it", errno);
   }
   return std::nullopt;
+}
+
+// Open for writing where we may: over NFS the lock needs it. Else for
+// reading, since when there is nothing to change, nothing needs the right to
+// write (WriteRefusal asks for it otherwise). Not blocking: the file may have
+// become a pipe since it was looked at.
+int OpenToEdit(const fs::path& target) {
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int descriptor = ::open(target.c_str(), O_RDWR | kFlags);
+  if (descriptor < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    return ::open(target.c_str(), O_RDONLY | kFlags);
+  }
+  return descriptor;
 }
 
 // One read-edit-replace; nullopt when the file changed under us.
@@ -414,8 +486,7 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
   if (std::optional<std::string> refused = Refusal(named)) {
     return Failed(*refused);
   }
-  // Not blocking: the file may have become a pipe since the lstat.
-  const Descriptor file(::open(target.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const Descriptor file(OpenToEdit(target));
   if (!file.Valid()) {
     return errno == ENOENT || errno == ELOOP
                ? std::nullopt
@@ -451,6 +522,9 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
   }
   if (*updated == *current) {
     return Saved();
+  }
+  if (std::optional<std::string> refused = WriteRefusal(target, read, updated->size())) {
+    return Failed(*refused);
   }
   const Prepared copy = PrepareCopy(target, *updated, file.Get(), &read);
   if (!copy.path) {

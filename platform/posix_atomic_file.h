@@ -32,14 +32,21 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& cur
 // - Just before the rename, a file that is no longer the one read (device,
 //   inode, size, modification time) is read and edited again, a few times at
 //   most; a missing file is created without overwriting one made meanwhile.
-// - The new file keeps the old one's owner and group where we may set them
-//   (the group at least, or nothing is written), its modes, its ACLs and
-//   extended attributes. A symbolic link is written through and stays a link.
+// - An edit that leaves the bytes as they are writes nothing and needs only
+//   the right to read: a read-only file or file system that already holds
+//   the new bytes is no failure.
+// - The new file keeps the old one's owner and group (or nothing is
+//   written), its modes, its ACLs and extended attributes, and nothing the
+//   folder hands down to new files (a default ACL). A symbolic link is
+//   written through and stays a link.
 // - Refused, with the file untouched: anything but a regular file, a file
 //   without its owner's write bit (even for root, as Windows would refuse
 //   it), a file with several hard links (a rename would split its names and
 //   rewriting it in place could leave it cut), a file larger than
-//   kLargestEditableFile, a sparse file (the copy would fill its holes).
+//   kLargestEditableFile or an edit that would make it so, a sparse file
+//   (the copy would fill its holes), and a file of another user when we are
+//   not root (the replacement would be ours, and rewriting in place could
+//   leave the owner's file cut).
 // - Temporary files of earlier writers that were killed are removed.
 //
 // The path is used as given; case-insensitive lookup is the caller's part.

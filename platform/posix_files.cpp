@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <optional>
@@ -111,6 +112,13 @@ SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& 
   // The same bytes as one write after the other, applied to what the file
   // holds at the moment of the replacement.
   const auto apply = [&](const std::string& current) -> std::optional<std::string> {
+    // Values the game already reads as given leave the file alone, however
+    // they are spelt there (blanks, quotes, case of the names).
+    if (std::all_of(values.begin(), values.end(), [&](const ProfileValue& entry) {
+          return FindProfileValue(current, entry.section, entry.key) == entry.value;
+        })) {
+      return current;
+    }
     std::optional<std::string> content = current;
     for (const ProfileValue& entry : values) {
       content = SetProfileValue(*content, entry.section, entry.key, entry.value);

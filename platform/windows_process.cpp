@@ -16,6 +16,8 @@ namespace zephran::platform {
 
 namespace {
 
+constexpr std::size_t kLongestProgramPath = MAX_PATH - 1;
+
 WORD ShowCommand(WindowStyle style) {
   switch (style) {
     case WindowStyle::MinimizedWithFocus:
@@ -35,6 +37,15 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
     // and no guessing where a name with spaces ends.
     std::wstring line = Utf16FromUtf8(QuoteWindowsCommandLine(command));
     const std::wstring program = Utf16FromUtf8(command.program);
+    // The system does not start programs from longer paths, and the game
+    // could not make its folder the working one either.
+    if (program.size() > kLongestProgramPath) {
+      return StartResult{false, "Cannot start " + command.program + ": its path is " +
+                                    std::to_string(program.size()) +
+                                    " characters long, and Windows starts programs from paths "
+                                    "of at most " +
+                                    std::to_string(kLongestProgramPath)};
+    }
     // Games look for their data relative to the working folder.
     const std::wstring folder = Utf16FromUtf8(WindowsParentFolder(command.program));
     STARTUPINFOW startup{};

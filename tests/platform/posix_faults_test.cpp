@@ -7,10 +7,12 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -84,6 +87,32 @@ class PosixFaultsTest : public test_support::TempFolderTest {
                     (entry.is_regular_file(error) ? Read(entry.path()) : "<not a file>");
     }
     return files;
+  }
+
+  // A launch's save in a child process that `prepare` sets up first (an
+  // identity, a limit, a mount): "saved", the reason the player is shown, or
+  // "not prepared" when `prepare` failed.
+  std::string SaveInChild(const fs::path& file, const std::vector<ProfileValue>& values,
+                          const std::function<bool()>& prepare) {
+    int said_pipe[2] = {-1, -1};
+    EXPECT_EQ(::pipe(said_pipe), 0);
+    const int status = RunInChild([&] {
+      if (!prepare()) {
+        return 125;
+      }
+      const SaveResult result = platform_.WriteProfileStrings(values, file.string());
+      const std::string said = result.saved ? "saved" : result.reason;
+      return ::write(said_pipe[1], said.data(), said.size()) >= 0 ? 0 : 1;
+    });
+    ::close(said_pipe[1]);
+    std::string said(512, '\0');
+    said.resize(std::max<ssize_t>(0, ::read(said_pipe[0], said.data(), said.size())));
+    ::close(said_pipe[0]);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? said : "not prepared";
+  }
+
+  static bool Become(uid_t uid, gid_t gid) {
+    return ::setgroups(1, &gid) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0;
   }
 
   TestPlatform platform_;
@@ -253,6 +282,17 @@ bool SetImmutable(const fs::path& file, bool immutable) {
   return set;
 }
 
+// The settings without the subtitles' key and with a comment that makes them
+// exactly as large as a settings file may be: a save must add the key.
+bool FillTo1MiBWithoutSubtitles(const fs::path& file) {
+  std::string bytes(kSettings.substr(0, kSettings.find("Subtitles")));
+  bytes += ';';
+  bytes.resize(kLargestProfileFile - 2, 'x');
+  bytes += "\r\n";
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  return fs::file_size(file) == kLargestProfileFile;
+}
+
 struct SaveFault {
   const char* name;
   unsigned file_mode;
@@ -279,6 +319,8 @@ TEST_F(PosixFaultsTest, AFailedSaveSaysWhyAndLeavesEverythingAsItWas) {
        [](const fs::path& f) { return ::link(f.c_str(), (f.string() + ".2").c_str()) == 0; }},
       {"huge file", 0644, 0755, false, "larger than 1 MiB",
        [](const fs::path& f) { return ::truncate(f.c_str(), 2 << 20) == 0; }},
+      {"growing past 1 MiB", 0644, 0755, false, "would make it larger than 1 MiB",
+       [](const fs::path& f) { return FillTo1MiBWithoutSubtitles(f); }},
       {"sparse file", 0644, 0755, false, "sparse",
        [](const fs::path& f) { return ::truncate(f.c_str(), 256 << 10) == 0; }},
       {"group not ours", 0664, 0755, true, "cannot keep its group (Operation not permitted)",
@@ -302,25 +344,13 @@ TEST_F(PosixFaultsTest, AFailedSaveSaysWhyAndLeavesEverythingAsItWas) {
     fs::permissions(folder, fs::perms(fault.folder_mode));
     const std::map<std::string, std::string> before = Snapshot(root_);
 
-    int reason_pipe[2] = {-1, -1};
-    ASSERT_EQ(::pipe(reason_pipe), 0);
-    const auto save = [&] {
+    const std::string said = SaveInChild(file, Values(zephran::testing::kWindowedLaunch), [&] {
       const rlimit size_limit{fault.size_limit, fault.size_limit};
-      ::setrlimit(RLIMIT_FSIZE, &size_limit);
-      const SaveResult result =
-          platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
-      return ::write(reason_pipe[1], result.reason.data(), result.reason.size()) >= 0 &&
-             result.saved;
-    };
-    const int saved = fault.as_user ? zephran::testing::RunUnprivileged(save).value_or(-1)
-                                    : WEXITSTATUS(RunInChild(save));
-    ::close(reason_pipe[1]);
-    std::string reason(512, '\0');
-    reason.resize(std::max<ssize_t>(0, ::read(reason_pipe[0], reason.data(), reason.size())));
-    ::close(reason_pipe[0]);
-
-    EXPECT_EQ(saved, 0);
-    EXPECT_NE(reason.find(fault.reason), std::string::npos) << reason;
+      return ::setrlimit(RLIMIT_FSIZE, &size_limit) == 0 &&
+             (!fault.as_user || !root || Become(user->uid, user->gid));
+    });
+    EXPECT_NE(said, "saved");
+    EXPECT_NE(said.find(fault.reason), std::string::npos) << said;
     EXPECT_EQ(Snapshot(root_), before);
     fs::permissions(folder, fs::perms(0755));
     SetImmutable(file, false);
@@ -328,7 +358,7 @@ TEST_F(PosixFaultsTest, AFailedSaveSaysWhyAndLeavesEverythingAsItWas) {
 }
 
 // An ACL in the kernel's xattr form: what the modes 0664 say, plus one
-// named user with read and write.
+// named user with read and write (or, as a folder's default, read only).
 struct Acl {
   std::uint32_t version = 2;
   struct {
@@ -338,51 +368,113 @@ struct Acl {
   } entries[5] = {{0x01, 6, ~0u}, {0x02, 6, 4323}, {0x04, 6, ~0u}, {0x10, 6, ~0u}, {0x20, 4, ~0u}};
 };
 
+std::string AclBytes(std::uint16_t named_perm) {
+  Acl acl;
+  acl.entries[1].perm = named_perm;
+  return std::string(reinterpret_cast<const char*>(&acl), sizeof acl);
+}
+
 std::string Attribute(const fs::path& file, const char* name) {
   std::string value(256, '\0');
   value.resize(std::max<ssize_t>(0, ::getxattr(file.c_str(), name, value.data(), value.size())));
   return value;
 }
 
-TEST_F(PosixFaultsTest, TheSavedFileKeepsItsGroupModesAclAndAttributes) {
-  const std::optional<zephran::testing::Identity> user = zephran::testing::UnprivilegedUser();
-  if (::geteuid() != 0 || !user) {
+// The values kSettings already holds: a launch that changes nothing.
+const std::vector<ProfileValue> kUnchanged = {
+    {"Display", "ScreenWidth", "400"}, {"Display", "ScreenHeight", "300"},
+    {"Display", "FullScreen", "0"},    {"Display", "VideoWidth", "512"},
+    {"Display", "VideoHeight", "384"}, {"Display", "CinemaScope", "1"},
+    {"Audio", "Subtitles", "1"},       {"Display", "BitsPerPixel", "16"}};
+
+// A shared folder whose default ACL lets a stranger read new files. The file
+// belongs to its owner and a group both players are in; the second player
+// may write it through the group (and, in one layout, a named ACL entry).
+TEST_F(PosixFaultsTest, ASharedFileStaysItsOwnersWithItsModesAclAndAttributes) {
+  if (::geteuid() != 0) {
     GTEST_SKIP() << "needs root to lay out a file shared between users";
   }
-  // A shared folder: the file belongs to root and a group the player is in.
+  const uid_t owner = 4321;
+  const uid_t other = 4323;
   const gid_t shared_group = 4322;
-  const fs::path file = Write("shared/zephran.ini", kSettings, 0664);
-  ASSERT_EQ(::chown(file.c_str(), 0, shared_group), 0);
-  fs::permissions(root_ / "shared", fs::perms(0777));
-  const Acl acl_entries;
-  const std::string acl(reinterpret_cast<const char*>(&acl_entries), sizeof acl_entries);
-  if (::setxattr(file.c_str(), "user.origin", "cd", 2, 0) != 0 ||
-      ::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
-    GTEST_SKIP() << "no extended attributes or ACLs here";
-  }
-  struct stat before {};
-  ::stat(file.c_str(), &before);
+  const auto as = [&](uid_t uid, const std::vector<ProfileValue>& values, const fs::path& file) {
+    return SaveInChild(file, values, [&] { return Become(uid, shared_group); });
+  };
 
-  const int status = RunInChild([&] {
-    if (::setgroups(1, &shared_group) != 0 || ::setgid(user->gid) != 0 ||
-        ::setuid(user->uid) != 0) {
-      return 125;
+  for (const bool with_acl : {true, false}) {
+    SCOPED_TRACE(with_acl ? "file with an ACL" : "file without an ACL");
+    const fs::path folder = root_ / (with_acl ? "acl" : "plain");
+    const fs::path file = Write(folder / "zephran.ini", kSettings, 0660);
+    fs::permissions(folder, fs::perms(0777));
+    ASSERT_EQ(::chown(file.c_str(), owner, shared_group), 0);
+    if (::setxattr(folder.c_str(), "system.posix_acl_default", AclBytes(4).data(), sizeof(Acl),
+                   0) != 0 ||
+        ::setxattr(file.c_str(), "user.origin", "cd", 2, 0) != 0 ||
+        (with_acl && ::setxattr(file.c_str(), "system.posix_acl_access", AclBytes(6).data(),
+                                sizeof(Acl), 0) != 0)) {
+      GTEST_SKIP() << "no extended attributes or ACLs here";
     }
-    return platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string())
-                   .saved
-               ? 1
-               : 0;
-  });
+    const std::string acl_before = Attribute(file, "system.posix_acl_access");
+    struct stat status_before {};
+    ::stat(file.c_str(), &status_before);
+    const std::map<std::string, std::string> before = Snapshot(root_);
 
-  ASSERT_EQ(WEXITSTATUS(status), 1);
-  struct stat after {};
-  ::stat(file.c_str(), &after);
-  EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kWindowedLaunch));
-  EXPECT_NE(after.st_ino, before.st_ino) << "not replaced as a whole";
-  EXPECT_EQ(after.st_gid, shared_group);
-  EXPECT_EQ(after.st_mode, before.st_mode);
-  EXPECT_EQ(Attribute(file, "user.origin"), "cd");
-  EXPECT_EQ(Attribute(file, "system.posix_acl_access"), acl);
+    // The second player: nothing to change plays; a change would make the
+    // file theirs and is refused.
+    EXPECT_EQ(as(other, kUnchanged, file), "saved");
+    EXPECT_EQ(as(other, Values(zephran::testing::kWindowedLaunch), file),
+              "it belongs to another user, and saving it would take it from them");
+    EXPECT_EQ(Snapshot(root_), before);
+
+    // The owner: a new file, with exactly what the old one carried.
+    EXPECT_EQ(as(owner, Values(zephran::testing::kWindowedLaunch), file), "saved");
+    struct stat after {};
+    ::stat(file.c_str(), &after);
+    EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kWindowedLaunch));
+    EXPECT_EQ(after.st_uid, owner);
+    EXPECT_EQ(after.st_gid, shared_group);
+    EXPECT_EQ(after.st_mode, status_before.st_mode);
+    EXPECT_EQ(Attribute(file, "user.origin"), "cd");
+    EXPECT_EQ(Attribute(file, "system.posix_acl_access"), acl_before) << "inherited or lost";
+  }
+}
+
+// A file that already holds the player's choices needs no writing, so
+// where nothing may be written the game still starts; a change is refused
+// there with the system's reason.
+TEST_F(PosixFaultsTest, NothingToChangeNeedsNoRightToWrite) {
+  const fs::path read_only = Write("read-only/zephran.ini", kSettings, 0444);
+  const fs::path theirs = Write("theirs/zephran.ini", kSettings, 0644);
+  const fs::path mounted = Write("mounted/zephran.ini", kSettings, 0644);
+  ASSERT_EQ(::chown(theirs.c_str(), 4321, 4321), 0);
+  fs::permissions(root_ / "theirs", fs::perms(0555));
+  const std::map<std::string, std::string> before = Snapshot(root_);
+
+  const std::string folder = mounted.parent_path().string();
+  const auto prepare = [&](const fs::path& file) {
+    return [&, file] {
+      // The whole folder mounted read-only, in a mount namespace of our own.
+      return file == theirs ? ::setuid(4323) == 0
+             : file != mounted
+                 ? true
+                 : ::unshare(CLONE_NEWNS) == 0 &&
+                       ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                       ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+                       ::mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                               nullptr) == 0;
+    };
+  };
+  // Root is needed for the layouts; where it is missing this must fail.
+  ASSERT_EQ(::geteuid(), 0u) << "needs root for a mount namespace and another user";
+  for (const fs::path& file : {read_only, theirs, mounted}) {
+    SCOPED_TRACE(file.string());
+    EXPECT_EQ(SaveInChild(file, kUnchanged, prepare(file)), "saved");
+    const std::string said =
+        SaveInChild(file, Values(zephran::testing::kWindowedLaunch), prepare(file));
+    EXPECT_NE(said, "saved");
+    EXPECT_NE(said.find(file == mounted ? "Read-only file system" : ""), std::string::npos) << said;
+  }
+  EXPECT_EQ(Snapshot(root_), before);
 }
 
 // Another program writes the file after we read it and before we replace

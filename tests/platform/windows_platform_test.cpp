@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/native_platform.h"
+#include "platform/profile_file.h"
 #include "platform/windows_command_line.h"
 #include "platform/windows_text.h"
 #include "tests/windows/temp_folder.h"
@@ -206,6 +208,144 @@ TEST_F(WindowsPlatformTest, GroupedWritesSetEveryValueOrSayWhyNot) {
   WriteBytes(huge, "[Display]\r\nScreenWidth=640\r\n" + std::string(kLargestProfileFile, ';'));
   EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "none", 255, huge), "none");
   EXPECT_FALSE(platform_.WriteProfileStrings(values, huge).saved);
+}
+
+// What a save leaves beside the file while it runs.
+std::vector<std::string> Leftovers(const std::string& settings) {
+  std::vector<std::string> found;
+  for (const char* suffix : {".new~", ".old~"}) {
+    if (Attributes(settings + suffix) != INVALID_FILE_ATTRIBUTES) {
+      found.push_back(settings + suffix);
+    }
+  }
+  return found;
+}
+
+constexpr std::string_view kSettings =
+    "[Display]\r\nScreenWidth=400\r\nFullScreen=0\r\nGamma=4\r\n\r\n[Audio]\r\nMusic=80\r\n";
+
+constexpr DWORD kKept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+struct SaveCase {
+  const char* name;
+  std::string bytes;
+  DWORD attributes;
+  std::vector<ProfileValue> values;
+  const char* reason;  // empty when saved
+  bool changes = true;
+};
+
+// Saved whole, with the attributes and every other key kept, or not at all
+// and said why; nothing left beside the file either way.
+TEST_F(WindowsPlatformTest, ASaveIsWholeOrNothingAndWritesNothingItNeedNot) {
+  const std::vector<ProfileValue> same{{"Display", "ScreenWidth", "400"},
+                                       {"display", "fullscreen", "0"}};
+  const std::vector<ProfileValue> change{{"Display", "ScreenWidth", "640"},
+                                         {"Audio", "Subtitles", "1"}};
+  std::string full = std::string(kSettings) + ";";
+  full.resize(kLargestProfileFile - 2, 'x');
+  full += "\r\n";
+  const std::vector<SaveCase> cases = {
+      {"nothing to change in a read-only file", std::string(kSettings), FILE_ATTRIBUTE_READONLY,
+       same, "", false},
+      {"a change to a read-only file", std::string(kSettings), FILE_ATTRIBUTE_READONLY, change,
+       "it is read-only"},
+      {"growing past 1 MiB", full, FILE_ATTRIBUTE_NORMAL, change, "larger than 1 MiB"},
+      {"a hidden file", std::string(kSettings), FILE_ATTRIBUTE_HIDDEN, change, ""},
+  };
+  for (const SaveCase& save : cases) {
+    SCOPED_TRACE(save.name);
+    const std::string settings = Path(std::string(save.name) + ".ini");
+    WriteBytes(settings, save.bytes);
+    ASSERT_TRUE(SetFileAttributesW(Wide(settings).c_str(), save.attributes));
+
+    const SaveResult result = platform_.WriteProfileStrings(save.values, settings);
+
+    EXPECT_EQ(result.saved, *save.reason == '\0') << result.reason;
+    EXPECT_NE(result.reason.find(save.reason), std::string::npos) << result.reason;
+    EXPECT_EQ(Attributes(settings) & kKept, save.attributes & kKept);
+    EXPECT_EQ(Leftovers(settings), std::vector<std::string>{});
+    const std::string after = ReadBytes(settings).value_or("");
+    if (!result.saved || !save.changes) {
+      EXPECT_EQ(after, save.bytes);
+      continue;
+    }
+    for (const ProfileValue& value : save.values) {
+      EXPECT_EQ(FindProfileValue(after, value.section, value.key), value.value);
+    }
+    EXPECT_EQ(FindProfileValue(after, "Display", "Gamma"), "4");
+    EXPECT_EQ(FindProfileValue(after, "Audio", "Music"), "80");
+  }
+}
+
+TEST_F(WindowsPlatformTest, AFileHeldOpenIsWaitedForBrieflyThenNamed) {
+  const std::string settings = Path("zephran.ini");
+  WriteBytes(settings, kSettings);
+  const std::vector<ProfileValue> change{{"Display", "ScreenWidth", "640"}};
+  {
+    // Another program's handle that shares nothing.
+    const HANDLE held = CreateFileW(Wide(settings).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto start = std::chrono::steady_clock::now();
+    const SaveResult result = platform_.WriteProfileStrings(change, settings);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    CloseHandle(held);
+    EXPECT_EQ(result.reason, "another program holds it open");
+    EXPECT_GE(waited, std::chrono::milliseconds(1900));
+    EXPECT_EQ(ReadBytes(settings), std::string(kSettings));
+    EXPECT_EQ(Leftovers(settings), std::vector<std::string>{});
+  }
+  EXPECT_TRUE(platform_.WriteProfileStrings(change, settings).saved);
+}
+
+// A save killed inside the swap leaves the original under its kept name, one
+// killed before it leaves the copy: the next save undoes both.
+TEST_F(WindowsPlatformTest, AKilledSavesLeftoversAreUndone) {
+  for (const bool original_moved : {true, false}) {
+    SCOPED_TRACE(original_moved ? "original under its kept name" : "original in place");
+    const std::string settings = Path(original_moved ? "moved.ini" : "in-place.ini");
+    WriteBytes(original_moved ? settings + ".old~" : settings, kSettings);
+    WriteBytes(settings + ".new~", "[Display]\r\nScreenW");
+    if (!original_moved) {
+      WriteBytes(settings + ".old~", "[Display]\r\nScreenWidth=1\r\n");
+    }
+    ASSERT_TRUE(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, settings).saved);
+    EXPECT_EQ(ReadBytes(settings).value_or("").find("Gamma=4"), kSettings.find("Gamma=4"));
+    EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, settings), "1");
+    EXPECT_EQ(Leftovers(settings), std::vector<std::string>{});
+  }
+}
+
+// Longer paths than the system's profile and process functions take are
+// refused with a message before any of them is called (it is what crashed);
+// up to the limit, everything works.
+TEST_F(WindowsPlatformTest, PathsTooLongForTheSystemAreRefusedBeforeItIsCalled) {
+  constexpr std::size_t kLongestSettings = MAX_PATH - 1 - 5;  // room for the copy's ".new~"
+  const std::string folder = Path("");
+  const std::string longest =
+      folder + std::string(kLongestSettings - 4 - Wide(folder).size(), 'd') + "\\z.i";
+  // Only the long-path prefix makes a folder this long.
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(WindowsParentFolder(longest))).c_str(), nullptr));
+  const SaveResult saved = platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, longest);
+  EXPECT_TRUE(saved.saved) << saved.reason;
+  EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, longest), "1");
+
+  EXPECT_EQ(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, longest + "n").reason,
+            "its path is 255 characters long, and Windows' profile functions take at most 254 "
+            "here");
+  const std::string deep = folder + std::string(3000, 'd') + "\\zephran.ini";
+  EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "none", 255, deep), "none");
+  EXPECT_FALSE(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, deep).saved);
+  EXPECT_EQ(platform_.FirstDirEntry(deep, kAttrAny), "");
+  platform_.SetNormalAttributes(deep);
+  const StartResult start =
+      platform_.StartProgram({deep + ".exe", {}}, WindowStyle::MinimizedWithFocus);
+  EXPECT_FALSE(start.started);
+  EXPECT_NE(start.error.find("characters long, and Windows starts programs from paths of at most "
+                             "259"),
+            std::string::npos)
+      << start.error;
 }
 
 // Names the ANSI code page cannot spell (Greek on a Western system) reach

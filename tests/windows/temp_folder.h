@@ -27,8 +27,10 @@ class TempFolder {
   ~TempFolder() {
     std::error_code error;
     const std::filesystem::path folder(Utf16FromUtf8(path_));
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error)) {
-      SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Never throws: a test may leave paths the iteration cannot follow.
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+      SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
     }
     std::filesystem::remove_all(folder, error);
   }
