@@ -267,20 +267,29 @@ bool WriteAll(int descriptor, std::string_view bytes) {
   return true;
 }
 
+#ifdef __linux__
+std::vector<std::string> ExtendedAttributeNames(int file) {
+  const ssize_t size = ::flistxattr(file, nullptr, 0);
+  if (size <= 0) {
+    return {};
+  }
+  std::vector<char> names(static_cast<std::size_t>(size));
+  const ssize_t listed = ::flistxattr(file, names.data(), names.size());
+  std::vector<std::string> result;
+  for (std::size_t at = 0; listed > 0 && at < static_cast<std::size_t>(listed);) {
+    result.emplace_back(names.data() + at);
+    at += result.back().size() + 1;
+  }
+  return result;
+}
+#endif
+
 // ACLs are the system.posix_acl_* attributes, so they come along here. The
 // security namespace belongs to the system's policy, which labels a new file
 // itself and may refuse us the old label.
 std::optional<std::string> CopyExtendedAttributes(int from, int to) {
 #ifdef __linux__
-  const ssize_t size = ::flistxattr(from, nullptr, 0);
-  if (size <= 0) {
-    return std::nullopt;
-  }
-  std::vector<char> names(static_cast<std::size_t>(size));
-  const ssize_t listed = ::flistxattr(from, names.data(), names.size());
-  for (std::size_t at = 0; listed > 0 && at < static_cast<std::size_t>(listed);) {
-    const std::string name(names.data() + at);
-    at += name.size() + 1;
+  for (const std::string& name : ExtendedAttributeNames(from)) {
     const ssize_t length = ::fgetxattr(from, name.c_str(), nullptr, 0);
     std::vector<char> value(length > 0 ? static_cast<std::size_t>(length) : 0);
     const bool copied = length >= 0 &&
@@ -302,15 +311,7 @@ std::optional<std::string> CopyExtendedAttributes(int from, int to) {
 // lacks goes, so that nobody gains access through a save.
 std::optional<std::string> DropInheritedAttributes(int original, int copy) {
 #ifdef __linux__
-  const ssize_t size = ::flistxattr(copy, nullptr, 0);
-  if (size <= 0) {
-    return std::nullopt;
-  }
-  std::vector<char> names(static_cast<std::size_t>(size));
-  const ssize_t listed = ::flistxattr(copy, names.data(), names.size());
-  for (std::size_t at = 0; listed > 0 && at < static_cast<std::size_t>(listed);) {
-    const std::string name(names.data() + at);
-    at += name.size() + 1;
+  for (const std::string& name : ExtendedAttributeNames(copy)) {
     if (name.starts_with("security.") || ::fgetxattr(original, name.c_str(), nullptr, 0) >= 0) {
       continue;
     }

@@ -19,15 +19,17 @@ namespace zephran::platform {
 
 namespace {
 
-// Closes a FindFirstFile search on every way out.
-class FindHandle {
+// Closes a handle on every way out: a file with CloseHandle, a FindFirstFile
+// search with FindClose.
+template <BOOL(WINAPI* Close)(HANDLE)>
+class ScopedHandle {
  public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  ~FindHandle() {
+  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  ~ScopedHandle() {
     if (Valid()) {
-      ::FindClose(handle_);
+      Close(handle_);
     }
   }
 
@@ -37,6 +39,9 @@ class FindHandle {
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
+
+using FindHandle = ScopedHandle<::FindClose>;
+using FileHandle = ScopedHandle<::CloseHandle>;
 
 // Read-only files are always listed; hidden files, system files and folders
 // only when the mask asks for them.
@@ -116,24 +121,6 @@ DWORD WhileInUse(const Attempt& attempt) {
     ::Sleep(kInUsePollMs);
   }
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (Valid()) {
-      ::CloseHandle(handle_);
-    }
-  }
-
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 // The file's bytes (at most one more than kLargestProfileFile), or the error.
 DWORD ReadBytes(const std::wstring& path, std::string& bytes) {

@@ -250,7 +250,11 @@ TEST_F(PosixProcessTest, WatchTellsAFailingStartFromOneThatRunsOrEndsWell) {
       EXPECT_LT(waited, c.limit);  // it returned when the program ended
     }
   }
-  // The one still running outlived the watch.
+  // The one still running outlived the watch (on a busy machine it may only
+  // now get to writing its number).
+  for (int attempt = 0; attempt < 1000 && !fs::exists(root_ / "pid"); ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   std::ifstream pid_in(root_ / "pid");
   pid_t running = 0;
   ASSERT_TRUE(pid_in >> running);
@@ -277,8 +281,11 @@ TEST_F(PosixProcessTest, OutputAfterTheWatchGoesOnWhereOursWentAndNeverBlocksThe
   ASSERT_TRUE(started);
   EXPECT_FALSE(watch.failed);
 
+  // The last byte can arrive before the script gets to its "touch": wait
+  // for both.
   std::uintmax_t size = 0;
-  for (int attempt = 0; attempt < 1000 && size < 1000006; ++attempt) {
+  for (int attempt = 0; attempt < 1000 && (size < 1000006 || !fs::exists(root_ / "done"));
+       ++attempt) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     size = fs::file_size(log);
   }
