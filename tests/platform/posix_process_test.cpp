@@ -206,30 +206,28 @@ TEST_F(PosixProcessTest, WatchTellsAFailingStartFromOneThatRunsOrEndsWell) {
   struct Case {
     const char* program;  // "wine" (starting ZP1.EXE) or "xdg-open"
     const char* script;
-    milliseconds limit;
-    const char* reason;  // empty when no failure is to be seen
+    const char* reason;                        // empty when no failure is to be seen
+    milliseconds limit = milliseconds(20000);  // ended well before it
   };
   const std::vector<Case> cases = {
       // Wine's own word comes after its helpers' complaints.
       {"wine",
        "echo '0044:err:systray:initialize_systray no tray' >&2\n"
        "echo 'wine: failed to open \"ZP1.EXE\": c0000135' >&2; exit 53",
-       milliseconds(20000),
        "wine ended with status 53: wine: failed to open \"ZP1.EXE\": c0000135"},
       // Debian's wine when wine32 is missing: its hint, then the 64-bit loader fails.
       {"wine",
        "echo 'it looks like wine32 is missing, you should install it.' >&2\n"
        "echo 'as root, please execute \"apt-get install wine32:i386\"' >&2; exit 1",
-       milliseconds(20000),
        "wine ended with status 1: it looks like wine32 is missing, you should install it."},
       // Control characters never reach a message box.
-      {"wine", "sleep 0.3; printf '\\n \\033[1mbad\\tprefix\\n' >&2; exit 5", milliseconds(20000),
+      {"wine", "sleep 0.3; printf '\\n \\033[1mbad\\tprefix\\n' >&2; exit 5",
        "wine ended with status 5: [1mbadprefix"},
-      {"wine", "kill -9 $$", milliseconds(20000), "wine was ended by signal 9 (Killed)"},
-      {"xdg-open", "exit 4", milliseconds(20000), "xdg-open ended with status 4"},
+      {"wine", "kill -9 $$", "wine was ended by signal 9 (Killed)"},
+      {"xdg-open", "exit 4", "xdg-open ended with status 4"},
       // Ended well, or still running at the limit: nothing to tell.
-      {"wine", "echo 'fixme:heap' >&2; exit 0", milliseconds(20000), ""},
-      {"xdg-open", "echo $$ > \"$PID_FILE\"; exec sleep 30", milliseconds(300), ""},
+      {"wine", "echo 'fixme:heap' >&2; exit 0", ""},
+      {"xdg-open", "echo $$ > \"$PID_FILE\"; exec sleep 30", "", milliseconds(300)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);
