@@ -285,12 +285,9 @@ TEST_F(PosixProcessTest, OutputAfterTheWatchGoesOnWhereOursWentAndNeverBlocksThe
 }
 
 TEST_F(PosixProcessTest, ThirtyTwoBitGameIsRefusedWhenDebiansWineLacksItsLoader) {
-  const auto pe = [](unsigned char low, unsigned char high) {
-    std::string bytes(0x40, '\0');
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    bytes[0x3C] = 0x40;
-    return bytes + std::string("PE\0\0", 4) + static_cast<char>(low) + static_cast<char>(high);
+  // A DOS header whose last field points at the PE header just after it.
+  const auto pe = [](const char* machine) {
+    return "MZ" + std::string(0x3A, '\0') + std::string("\x40\0\0\0PE\0\0", 8) + machine;
   };
   fs::create_directories(root_ / "bin");
   const ScopedEnv wine_variable("WINE", (root_ / "bin/wine").string());
@@ -301,10 +298,10 @@ TEST_F(PosixProcessTest, ThirtyTwoBitGameIsRefusedWhenDebiansWineLacksItsLoader)
     bool refused;
   };
   const std::vector<Case> cases = {
-      {pe(0x4C, 0x01), "wine32=/usr/lib/nowhere/wine", true},
-      {pe(0x4C, 0x01), "wine32=/bin/sh", false},                // the loader is there
-      {pe(0x64, 0x86), "wine32=/usr/lib/nowhere/wine", false},  // a 64-bit game
-      {pe(0x4C, 0x01), "exec wine-preloader", false},           // another Wine
+      {pe("\x4C\x01"), "wine32=/usr/lib/nowhere/wine", true},
+      {pe("\x4C\x01"), "wine32=/bin/sh", false},                // the loader is there
+      {pe("\x64\x86"), "wine32=/usr/lib/nowhere/wine", false},  // a 64-bit game
+      {pe("\x4C\x01"), "exec wine-preloader", false},           // another Wine
       {"MZ", "wine32=/usr/lib/nowhere/wine", false},            // no PE header to go by
   };
   for (const Case& c : cases) {
