@@ -194,6 +194,22 @@ test_wine_failing_at_once_brings_the_window_back_with_a_message() {
   }
 }
 
+# What a screen reader gets: atspi_client.py starts the launcher and asks and
+# drives it through AT-SPI, on a private session bus that starts the
+# accessibility bus and its registry on demand, as on a desktop; a stand-in
+# for the desktop's read-me viewer notes each file it is asked to open.
+test_a_screen_reader_hears_and_drives_the_controls() {
+  local top=$work/a11y
+  make_game "$top/game"
+  cp "$sample/readme.txt" "$top/game/" && cp "$launcher" "$top/game/zephran-loader"
+  mkdir -p "$top/bin" "$top/home"
+  printf '#!/bin/sh\nprintf "%%s\\n" "$1" >> "%s/opened"\n' "$top" > "$top/bin/xdg-open"
+  chmod +x "$top/bin/xdg-open"
+  env -u DBUS_SESSION_BUS_ADDRESS -u AT_SPI_BUS_ADDRESS HOME="$top/home" \
+    XDG_CONFIG_HOME="$top/home/.config" PATH="$top/bin:$PATH" \
+    dbus-run-session -- /usr/bin/python3 "$(dirname "$0")/atspi_client.py" "$top/game" "$top"
+}
+
 # --- runner ----------------------------------------------------------------
 
 start_x_server

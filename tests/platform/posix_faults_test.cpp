@@ -282,17 +282,6 @@ bool SetImmutable(const fs::path& file, bool immutable) {
   return set;
 }
 
-// The settings without the subtitles' key and with a comment that makes them
-// exactly as large as a settings file may be: a save must add the key.
-bool FillTo1MiBWithoutSubtitles(const fs::path& file) {
-  std::string bytes(kSettings.substr(0, kSettings.find("Subtitles")));
-  bytes += ';';
-  bytes.resize(kLargestProfileFile - 2, 'x');
-  bytes += "\r\n";
-  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-  return fs::file_size(file) == kLargestProfileFile;
-}
-
 struct SaveFault {
   const char* name;
   unsigned file_mode;
@@ -319,8 +308,14 @@ TEST_F(PosixFaultsTest, AFailedSaveSaysWhyAndLeavesEverythingAsItWas) {
        [](const fs::path& f) { return ::link(f.c_str(), (f.string() + ".2").c_str()) == 0; }},
       {"huge file", 0644, 0755, false, "larger than 1 MiB",
        [](const fs::path& f) { return ::truncate(f.c_str(), 2 << 20) == 0; }},
+      // Filled to the largest size by a comment, without the key a save adds.
       {"growing past 1 MiB", 0644, 0755, false, "would make it larger than 1 MiB",
-       [](const fs::path& f) { return FillTo1MiBWithoutSubtitles(f); }},
+       [](const fs::path& f) {
+         std::string bytes = std::string(kSettings.substr(0, kSettings.find("Subtitles"))) + ';';
+         bytes.resize(kLargestProfileFile - 2, 'x');
+         std::ofstream(f, std::ios::binary | std::ios::trunc) << bytes << "\r\n";
+         return fs::file_size(f) == kLargestProfileFile;
+       }},
       {"sparse file", 0644, 0755, false, "sparse",
        [](const fs::path& f) { return ::truncate(f.c_str(), 256 << 10) == 0; }},
       {"group not ours", 0664, 0755, true, "cannot keep its group (Operation not permitted)",

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/windows_text.h"
 #include "tests/core/fake_platform.h"
 #include "tests/core/test_paths.h"
 #include "win32/main_window.h"
@@ -16,6 +17,7 @@ namespace {
 
 using core::testing::FakePlatform;
 using core::testing::Native;
+using platform::Utf16FromUtf8;
 using window::ControlId;
 
 class AccessibilityTest : public ::testing::Test {
@@ -50,71 +52,58 @@ class AccessibilityTest : public ::testing::Test {
     return object;
   }
 
-  // The words a call gives back; empty when it gives none.
-  template <typename Call>
-  static std::wstring Words(Call call) {
+  // The words one of the object's getters gives back; empty when it gives none.
+  using Getter = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+  std::wstring Words(IAccessible* object, Getter get) const {
     BSTR text = nullptr;
-    const HRESULT result = call(&text);
+    const HRESULT result = (object->*get)(self, &text);
     std::wstring taken = SUCCEEDED(result) && text != nullptr ? std::wstring(text) : L"";
     ::SysFreeString(text);
     return taken;
   }
 
-  static VARIANT Self() {
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
-    return self;
-  }
-
-  const VARIANT self = Self();
+  const VARIANT self = [] {
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = CHILDID_SELF;
+    return child;
+  }();
   FakePlatform platform;
   MainWindow window{::GetModuleHandleW(nullptr), platform, platform};
 };
 
+// Names and descriptions come from the window description (whose words the Linux test checks).
 TEST_F(AccessibilityTest, ControlsHaveTheirRolesNamesDescriptionsAndActions) {
   struct Row {
     ControlId id;
     long role;
-    const wchar_t* name;
-    const wchar_t* description;
     const wchar_t* action;  // nullptr: whatever the system says
     const wchar_t* value = L"";
   };
   const Row rows[] = {
-      {ControlId::BoutLancerNouveau, ROLE_SYSTEM_PUSHBUTTON, L"New game", L"Launch a new game",
-       L"Press"},
-      {ControlId::BoutLoad, ROLE_SYSTEM_PUSHBUTTON, L"Load", L"Load the game you've selected",
-       L"Press"},
-      {ControlId::Lien_txt, ROLE_SYSTEM_LINK, L"Read-me.txt", L"What you must know", L"Jump"},
-      {ControlId::ListChoixResol, ROLE_SYSTEM_COMBOBOX, L"Resolution",
-       L"Select the resolution of the game", nullptr, L"640x480"},
-      {ControlId::ListCol, ROLE_SYSTEM_COMBOBOX, L"Colors", L"Select color depth", nullptr,
-       L"16 bits"},
-      {ControlId::ListSlot, ROLE_SYSTEM_COMBOBOX, L"Saved game", L"Select a saved game", nullptr,
-       L"1 ----------"},
-      {ControlId::ModeFenet, ROLE_SYSTEM_CHECKBUTTON, L"Windowed mode",
-       L"Enable windowed mode (a black edge appears around the screen)", L"Uncheck"},
-      {ControlId::ModeSousT, ROLE_SYSTEM_CHECKBUTTON, L"Sub-titles", L"Enable sub-titles",
-       L"Check"},
-      {ControlId::TextResol, ROLE_SYSTEM_STATICTEXT, L"Resolution",
-       L"Select the resolution of the game", L""},
+      {ControlId::BoutLancerNouveau, ROLE_SYSTEM_PUSHBUTTON, L"Press"},
+      {ControlId::BoutLoad, ROLE_SYSTEM_PUSHBUTTON, L"Press"},
+      {ControlId::Lien_txt, ROLE_SYSTEM_LINK, L"Jump"},
+      {ControlId::ListChoixResol, ROLE_SYSTEM_COMBOBOX, nullptr, L"640x480"},
+      {ControlId::ListCol, ROLE_SYSTEM_COMBOBOX, nullptr, L"16 bits"},
+      {ControlId::ListSlot, ROLE_SYSTEM_COMBOBOX, nullptr, L"1 ----------"},
+      {ControlId::ModeFenet, ROLE_SYSTEM_CHECKBUTTON, L"Uncheck"},
+      {ControlId::ModeSousT, ROLE_SYSTEM_CHECKBUTTON, L"Check"},
+      {ControlId::TextResol, ROLE_SYSTEM_STATICTEXT, L""},
   };
   for (const Row& row : rows) {
+    const window::ControlDescription& control = window::Describe(row.id);
+    SCOPED_TRACE(std::string(control.name));
     IAccessible* object = Ask(row.id);
-    ASSERT_NE(object, nullptr) << window::Describe(row.id).name;
+    ASSERT_NE(object, nullptr);
     VARIANT role{};
     EXPECT_EQ(object->get_accRole(self, &role), S_OK);
-    EXPECT_EQ(role.lVal, row.role) << window::Describe(row.id).name;
-    EXPECT_EQ(Words([&](BSTR* text) { return object->get_accName(self, text); }), row.name);
-    EXPECT_EQ(Words([&](BSTR* text) { return object->get_accDescription(self, text); }),
-              row.description);
-    EXPECT_EQ(Words([&](BSTR* text) { return object->get_accValue(self, text); }), row.value)
-        << window::Describe(row.id).name;
+    EXPECT_EQ(role.lVal, row.role);
+    EXPECT_EQ(Words(object, &IAccessible::get_accName), Utf16FromUtf8(control.accessible_name));
+    EXPECT_EQ(Words(object, &IAccessible::get_accDescription), Utf16FromUtf8(control.tooltip));
+    EXPECT_EQ(Words(object, &IAccessible::get_accValue), row.value);
     if (row.action != nullptr) {
-      EXPECT_EQ(Words([&](BSTR* text) { return object->get_accDefaultAction(self, text); }),
-                row.action)
-          << window::Describe(row.id).name;
+      EXPECT_EQ(Words(object, &IAccessible::get_accDefaultAction), row.action);
     }
     object->Release();
   }

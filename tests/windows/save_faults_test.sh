@@ -75,11 +75,8 @@ done
 
 mounted=$work/read-only
 mkdir -p "$mounted" && mount -t tmpfs -o size=64k tmpfs "$mounted" && mkdir "$mounted/holds" "$mounted/differs"
-{
-  settings | sed -E "$(for v in $new_values; do printf 's/^%s=[^\\r]*/%s/;' "${v%%=*}" "$v"; done)"
-  printf 'Subtitles=1\r\n'
-} >"$mounted/holds/zephran.ini"
-settings >"$mounted/differs/zephran.ini"
+settings | tee "$mounted/holds/zephran.ini" >"$mounted/differs/zephran.ini"
+save "$mounted/holds/zephran.ini" "before the mount"
 cp -r "$mounted" "$work/read-only-before"
 mount -o remount,ro "$mounted"
 save "$mounted/holds/zephran.ini" "read-only mount, nothing to change"
