@@ -27,11 +27,11 @@ constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
 
 // Where an item's text starts: in the opened list, after a small margin; in
-// the closed box, 3 px inside its outer edge, as on Linux (the field starts
-// after the system's 2 px frame).
+// the closed box, where the Linux box puts it (see ClosedBoxField).
 constexpr int kItemTextLeft = 2;
 constexpr int kItemTextRight = 4;
-constexpr int kClosedTextLeft = 1;
+constexpr int kClosedTextLeft = 3;
+constexpr int kClosedTextTop = 1;
 
 // Controls overlap ("Colors :" reaches under its list): each paints only
 // where no control above it lies.
@@ -70,6 +70,33 @@ void DrawCentred(HDC target, HBITMAP picture, const RECT& area, int shift) {
   const int x = area.left + (area.right - area.left - size.bmWidth) / 2 + shift;
   const int y = area.top + (area.bottom - area.top - size.bmHeight) / 2 + shift;
   ::BitBlt(target, x, y, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
+}
+
+// Lays the closed box's text out as the Linux box does: from 3 px inside the
+// box's left edge to the arrow button, centred between 1 px inside its top
+// and bottom. The system keeps a margin around the field it hands over,
+// which would show less of a long item: the drawing is let into it,
+// between the frame and the button. Rectangles in the field's coordinates.
+void ClosedBoxField(const DRAWITEMSTRUCT& item, RECT& field, RECT& text) {
+  COMBOBOXINFO parts{};
+  parts.cbSize = sizeof parts;
+  RECT box{};
+  if (::GetComboBoxInfo(item.hwndItem, &parts) == FALSE ||
+      ::GetWindowRect(item.hwndItem, &box) == FALSE) {
+    return;
+  }
+  POINT client{0, 0};
+  ::MapWindowPoints(item.hwndItem, nullptr, &client, 1);
+  // The box's corner in the coordinates the drawing uses.
+  const int left = box.left - client.x;
+  const int top = box.top - client.y;
+  const int height = box.bottom - box.top;
+  const int edge = ::GetSystemMetrics(SM_CXEDGE);
+  field = {left + edge, top + edge, parts.rcButton.left, top + height - edge};
+  text = {left + kClosedTextLeft, top + kClosedTextTop, parts.rcButton.left,
+          top + height - kClosedTextTop};
+  ::SelectClipRgn(item.hDC, nullptr);
+  ::IntersectClipRect(item.hDC, field.left, field.top, field.right, field.bottom);
 }
 
 std::wstring ItemText(HWND list, UINT index) {
@@ -525,24 +552,14 @@ void MainWindow::DrawList(const DRAWITEMSTRUCT& item) const {
   const COLORREF text = ToColorRef(list.text_colour);
   const COLORREF back = ToColorRef(list.background);
   RECT area = item.rcItem;
+  RECT text_area = area;
+  text_area.left += kItemTextLeft;
   if (closed) {
-    // The system keeps a margin around the closed box's field; the text
-    // uses the whole width between the frame and the arrow button, as
-    // much as the Linux box shows.
-    COMBOBOXINFO parts{};
-    parts.cbSize = sizeof parts;
-    if (::GetComboBoxInfo(item.hwndItem, &parts) != FALSE) {
-      area.left = 0;
-      area.right = parts.rcButton.left;
-      ::SelectClipRgn(item.hDC, nullptr);
-      ::IntersectClipRect(item.hDC, area.left, area.top, area.right, area.bottom);
-    }
+    ClosedBoxField(item, area, text_area);
   }
   FillColour(item.hDC, area, inverted ? text : back);
   if (item.itemID != static_cast<UINT>(-1)) {
     const std::wstring words = ItemText(item.hwndItem, item.itemID);
-    RECT text_area = area;
-    text_area.left += closed ? kClosedTextLeft : kItemTextLeft;
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, inverted ? back : text);
     const Selection font(item.hDC, fonts_.Get(list.font));
