@@ -108,7 +108,7 @@ Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
 }
 
 HFONT Fonts::Get(const window::Font& font) const {
-  const auto key = std::make_tuple(font.face, font.pixel_size, font.style, font.underline);
+  const Key key{font.face, font.pixel_size, font.style, font.underline};
   if (const auto found = made_.find(key); found != made_.end()) {
     return found->second.Get();
   }
@@ -123,6 +123,19 @@ HFONT Fonts::Get(const window::Font& font) const {
   const HFONT handle = Checked(made.Get(), "a font");
   made_.emplace(key, std::move(made));
   return handle;
+}
+
+int Fonts::TextShift(const window::Font& font) const {
+  const Key key{font.face, font.pixel_size, font.style, font.underline};
+  if (const auto found = shifts_.find(key); found != shifts_.end()) {
+    return found->second;
+  }
+  const HFONT handle = Get(font);
+  const MemoryDc dc = MakeMemoryDc(nullptr, "a drawing surface");
+  const Selection in(dc.Get(), handle);
+  const int shift = TextTopShift(dc.Get());
+  shifts_.emplace(key, shift);
+  return shift;
 }
 
 const std::wstring& Fonts::Family(window::Face face) const {

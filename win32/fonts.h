@@ -25,6 +25,8 @@ class Fonts {
   // One font object per distinct font, kept for the window's life; throws
   // CreationError when the system cannot make it.
   HFONT Get(const window::Font& font) const;
+  // TextTopShift of the font, worked out once.
+  int TextShift(const window::Font& font) const;
 
   const std::wstring& Family(window::Face face) const;
   bool Carried(window::Face face) const;
@@ -40,7 +42,9 @@ class Fonts {
   std::vector<FontResource> loaded_;
   Choice comic_;
   Choice sans_;
-  mutable std::map<std::tuple<window::Face, int, window::FontStyle, bool>, Font> made_;
+  using Key = std::tuple<window::Face, int, window::FontStyle, bool>;
+  mutable std::map<Key, Font> made_;
+  mutable std::map<Key, int> shifts_;
 };
 
 // How many pixels lower than the system puts it the first line of text in

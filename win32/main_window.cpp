@@ -232,10 +232,8 @@ HWND MainWindow::CreateControl(const ControlDescription& control) {
           "a check box");
     }
     case ControlKind::kLabel: {
-      HWND label = CreateTextLabel(instance_, Handle(), number,
-                                   platform::Utf16FromUtf8(control.text), box, *this);
-      ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
-      return label;
+      return CreateTextLabel(instance_, Handle(), number, platform::Utf16FromUtf8(control.text),
+                             box, fonts_.Get(control.font), fonts_.TextShift(control.font), *this);
     }
   }
   return nullptr;
@@ -322,10 +320,10 @@ void MainWindow::AppendItem(ControlId list, std::string_view text) {
   ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
   // The opened list is as wide as its longest item, and never narrower
   // than the box: a long save name can be read there whole.
-  const WindowDc screen(control);
-  const Selection font(screen.Get(), fonts_.Get(window::Describe(list).font));
+  // Measured on the backdrop's DC, which is at hand and like the screen.
+  const Selection font(backdrop_.Get(), fonts_.Get(window::Describe(list).font));
   SIZE extent{};
-  ::GetTextExtentPoint32W(screen.Get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
+  ::GetTextExtentPoint32W(backdrop_.Get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
   const LRESULT needed =
       extent.cx + kItemTextLeft + kItemTextRight + 2 * ::GetSystemMetrics(SM_CXBORDER);
   if (needed > ::SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0)) {

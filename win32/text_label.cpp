@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "win32/fonts.h"
 #include "win32/gdi.h"
 
 namespace zephran::win32 {
@@ -12,7 +11,7 @@ namespace {
 constexpr wchar_t kLabelClass[] = L"ZephranLabel";
 
 // Each label's own state, owned by its window from WM_NCCREATE to
-// WM_NCDESTROY.
+// WM_NCDESTROY; a copy of it is the creation parameter.
 struct Label {
   TextLabelHost* host = nullptr;
   HFONT font = nullptr;
@@ -71,13 +70,9 @@ LRESULT OnMessage(HWND window, Label& label, UINT message, WPARAM wparam, LPARAM
       ::EndPaint(window, &paint);
       return 0;
     }
-    case WM_SETFONT: {
+    case WM_SETFONT:
       label.font = reinterpret_cast<HFONT>(wparam);
-      const WindowDc screen(window);
-      const Selection font_in(screen.Get(), label.font);
-      label.text_shift = TextTopShift(screen.Get());
       return 0;
-    }
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(label.font);
     case WM_MOUSEMOVE:
@@ -111,8 +106,7 @@ LRESULT OnMessage(HWND window, Label& label, UINT message, WPARAM wparam, LPARAM
 LRESULT CALLBACK LabelProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    auto label = std::make_unique<Label>();
-    label->host = static_cast<TextLabelHost*>(creation->lpCreateParams);
+    auto label = std::make_unique<Label>(*static_cast<const Label*>(creation->lpCreateParams));
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(label.release()));
   }
   Label* label = StateOf(window);
@@ -148,14 +142,15 @@ void RegisterClassOnce(HINSTANCE instance) {
 }  // namespace
 
 HWND CreateTextLabel(HINSTANCE instance, HWND parent, int id, const std::wstring& text,
-                     const window::Box& box, TextLabelHost& host) {
+                     const window::Box& box, HFONT font, int text_shift, TextLabelHost& host) {
   RegisterClassOnce(instance);
+  Label state{&host, font, text_shift, false};
   // Controls overlap ("Colors :" reaches under its list): each paints only
   // where no control above it lies.
   return Checked(
       ::CreateWindowExW(0, kLabelClass, text.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
                         box.x, box.y, box.width, box.height, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, &host),
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, &state),
       "a text label");
 }
 

@@ -28,7 +28,9 @@ class TextLabelHost {
 // its box, including where no text is drawn, so a word can act as a button.
 // Registers its window class on first use; throws CreationError when the
 // system refuses the class or the window.
+// `text_shift` moves the text down from the box's top (up when negative);
+// see TextTopShift.
 HWND CreateTextLabel(HINSTANCE instance, HWND parent, int id, const std::wstring& text,
-                     const window::Box& box, TextLabelHost& host);
+                     const window::Box& box, HFONT font, int text_shift, TextLabelHost& host);
 
 }  // namespace zephran::win32
