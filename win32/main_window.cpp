@@ -134,11 +134,18 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
   RECT frame{0, 0, description.client_width, description.client_height};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const std::wstring title = platform::Utf16FromUtf8(description.title);
+  // Made where it will show, centred on the work area: moving it there
+  // later costs Wine a round of window updates before the window appears.
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT screen{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+  const int x = screen.left + (screen.right - screen.left - width) / 2;
+  const int y = screen.top + (screen.bottom - screen.top - height) / 2;
   // WM_NCCREATE hands the handle to window_, so that even a creation that
   // fails half-way leaves nothing behind.
-  Checked(::CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle,
-                            CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                            frame.bottom - frame.top, nullptr, nullptr, instance, this),
+  Checked(::CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, x, y, width,
+                            height, nullptr, nullptr, instance, this),
           "the main window");
   MakeBackdrop();
   CreateControls();
@@ -301,15 +308,7 @@ void MainWindow::AddTooltip(HWND control, std::string_view text) {
 }
 
 void MainWindow::ShowCentred() {
-  RECT frame{};
-  ::GetWindowRect(Handle(), &frame);
-  RECT screen{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  ::SetWindowPos(Handle(), nullptr, screen.left + (screen.right - screen.left - width) / 2,
-                 screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
+  // Made centred (see the constructor).
   ::ShowWindow(Handle(), SW_SHOW);
   ::UpdateWindow(Handle());
 }

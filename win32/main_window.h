@@ -24,7 +24,8 @@ namespace zephran::win32 {
 // class of our own that paints its text over the background picture.
 class MainWindow final : public window::MainPageView, public MessageFilter, private TextLabelHost {
  public:
-  // Creates the window hidden; the program runs Load() and then ShowCentred().
+  // Creates the window hidden, centred on the work area; the program runs
+  // Load() and then ShowCentred().
   // Throws CreationError when the system refuses any part of it.
   MainWindow(HINSTANCE instance, platform::Platform& platform, platform::WindowServices& services);
   MainWindow(const MainWindow&) = delete;
