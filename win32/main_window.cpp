@@ -21,8 +21,9 @@ constexpr wchar_t kWindowClass[] = L"ZephranMainPage";
 constexpr WORD kNewGameCommand = 300;
 constexpr WORD kLoadGameCommand = 301;
 
-// A fixed frame with a title and a close box; the dialog frame keeps the
-// icon off the title bar, the task bar still shows it.
+// A fixed frame with a title and a close box. The dialog frame asks for no
+// default icon in the title bar; the program's icon goes only to the task
+// bar and Alt+Tab (see WindowProc).
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
 
