@@ -1,5 +1,11 @@
 #include "win32/fonts.h"
 
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
 #include "win32/resources.h"
 
 namespace zephran::win32 {
@@ -21,16 +27,53 @@ int CALLBACK OnFamily(const LOGFONTW* font, const TEXTMETRICW* /*metrics*/, DWOR
   return 1;
 }
 
+constexpr DWORD Tag(char a, char b, char c, char d) {
+  // GetFontData takes a table's tag as it lies in memory, first byte lowest.
+  return static_cast<DWORD>(a) | static_cast<DWORD>(b) << 8 | static_cast<DWORD>(c) << 16 |
+         static_cast<DWORD>(d) << 24;
+}
+
+// A big-endian 16-bit field of a font table, or nullopt when the table or
+// the field is missing.
+std::optional<int> TableField(HDC dc, DWORD table, DWORD offset, bool is_signed) {
+  std::array<unsigned char, 2> bytes{};
+  if (::GetFontData(dc, table, offset, bytes.data(), 2) != 2) {
+    return std::nullopt;
+  }
+  const auto value = static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+  return is_signed ? static_cast<int>(static_cast<std::int16_t>(value)) : static_cast<int>(value);
+}
+
 }  // namespace
+
+int TextTopShift(HDC dc) {
+  TEXTMETRICW metrics{};
+  if (::GetTextMetricsW(dc, &metrics) == FALSE) {
+    return 0;
+  }
+  const std::optional<int> units = TableField(dc, Tag('h', 'e', 'a', 'd'), 18, false);
+  const std::optional<int> selection = TableField(dc, Tag('O', 'S', '/', '2'), 62, false);
+  // The OS/2 table's typographic ascent where the face asks for it
+  // (USE_TYPO_METRICS), else the horizontal header's.
+  constexpr int kUseTypoMetrics = 0x80;
+  const std::optional<int> ascent = selection && (*selection & kUseTypoMetrics) != 0
+                                        ? TableField(dc, Tag('O', 'S', '/', '2'), 68, true)
+                                        : TableField(dc, Tag('h', 'h', 'e', 'a'), 4, true);
+  if (!units || *units == 0 || !ascent || *ascent <= 0) {
+    return 0;
+  }
+  const int pixels = metrics.tmHeight - metrics.tmInternalLeading;
+  const int wanted = static_cast<int>(std::lround(static_cast<double>(*ascent) * pixels / *units));
+  return wanted - metrics.tmAscent;
+}
 
 bool HasFamily(const wchar_t* family) {
   LOGFONTW wanted{};
   wanted.lfCharSet = DEFAULT_CHARSET;
   ::lstrcpynW(wanted.lfFaceName, family, LF_FACESIZE);
   Search search{family, false};
-  HDC screen = ::GetDC(nullptr);
-  ::EnumFontFamiliesExW(screen, &wanted, OnFamily, reinterpret_cast<LPARAM>(&search), 0);
-  ::ReleaseDC(nullptr, screen);
+  const WindowDc screen(nullptr);
+  ::EnumFontFamiliesExW(screen.Get(), &wanted, OnFamily, reinterpret_cast<LPARAM>(&search), 0);
   return search.found;
 }
 
@@ -39,15 +82,6 @@ Fonts::Fonts(HINSTANCE instance)
                     {ZEPHRAN_FONT_COMIC_BOLD, ZEPHRAN_FONT_COMIC_BOLD_ITALIC})),
       sans_(Choose(instance, L"MS Sans Serif", L"Liberation Sans",
                    {ZEPHRAN_FONT_SANS_REGULAR, ZEPHRAN_FONT_SANS_BOLD})) {}
-
-Fonts::~Fonts() {
-  for (const auto& [key, font] : made_) {
-    ::DeleteObject(font);
-  }
-  for (HANDLE handle : loaded_) {
-    ::RemoveFontMemResourceEx(handle);
-  }
-}
 
 Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
                             const wchar_t* carried_family, std::initializer_list<int> resources) {
@@ -64,28 +98,44 @@ Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
         bytes != nullptr
             ? ::AddFontMemResourceEx(bytes, ::SizeofResource(instance, resource), nullptr, &faces)
             : nullptr;
+    // A face that fails to load leaves the system's substitute: the text
+    // still shows, in another face.
     if (handle != nullptr) {
-      loaded_.push_back(handle);
+      loaded_.emplace_back(handle);
     }
   }
   return {carried_family, true};
 }
 
 HFONT Fonts::Get(const window::Font& font) const {
-  const auto key = std::make_tuple(font.face, font.pixel_size, font.style, font.underline);
+  const Key key{font.face, font.pixel_size, font.style, font.underline};
   if (const auto found = made_.find(key); found != made_.end()) {
-    return found->second;
+    return found->second.Get();
   }
   const bool bold = font.style != window::FontStyle::kRegular;
   const bool italic = font.style == window::FontStyle::kBoldItalic;
   // A negative height is the characters' own height, without the leading
   // above them: the font's pixel size.
-  HFONT made =
-      ::CreateFontW(-font.pixel_size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, font.underline,
-                    FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                    DEFAULT_PITCH | FF_DONTCARE, Family(font.face).c_str());
-  made_.emplace(key, made);
-  return made;
+  Font made(::CreateFontW(-font.pixel_size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic,
+                          font.underline, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                          Family(font.face).c_str()));
+  const HFONT handle = Checked(made.Get(), "a font");
+  made_.emplace(key, std::move(made));
+  return handle;
+}
+
+int Fonts::TextShift(const window::Font& font) const {
+  const Key key{font.face, font.pixel_size, font.style, font.underline};
+  if (const auto found = shifts_.find(key); found != shifts_.end()) {
+    return found->second;
+  }
+  const HFONT handle = Get(font);
+  const MemoryDc dc = MakeMemoryDc(nullptr, "a drawing surface");
+  const Selection in(dc.Get(), handle);
+  const int shift = TextTopShift(dc.Get());
+  shifts_.emplace(key, shift);
+  return shift;
 }
 
 const std::wstring& Fonts::Family(window::Face face) const {

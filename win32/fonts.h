@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/windows_api.h"
+#include "win32/gdi.h"
 #include "window/description.h"
 
 namespace zephran::win32 {
@@ -19,10 +20,13 @@ class Fonts {
   explicit Fonts(HINSTANCE instance);
   Fonts(const Fonts&) = delete;
   Fonts& operator=(const Fonts&) = delete;
-  ~Fonts();
+  ~Fonts() = default;
 
-  // One font object per distinct font, kept for the window's life.
+  // One font object per distinct font, kept for the window's life; throws
+  // CreationError when the system cannot make it.
   HFONT Get(const window::Font& font) const;
+  // TextTopShift of the font, worked out once.
+  int TextShift(const window::Font& font) const;
 
   const std::wstring& Family(window::Face face) const;
   bool Carried(window::Face face) const;
@@ -35,11 +39,20 @@ class Fonts {
   Choice Choose(HINSTANCE instance, const wchar_t* system_family, const wchar_t* carried_family,
                 std::initializer_list<int> resources);
 
-  std::vector<HANDLE> loaded_;
+  std::vector<FontResource> loaded_;
   Choice comic_;
   Choice sans_;
-  mutable std::map<std::tuple<window::Face, int, window::FontStyle, bool>, HFONT> made_;
+  using Key = std::tuple<window::Face, int, window::FontStyle, bool>;
+  mutable std::map<Key, Font> made_;
+  mutable std::map<Key, int> shifts_;
 };
+
+// How many pixels lower than the system puts it the first line of text in
+// the font selected into `dc` belongs for its baseline to lie where Qt puts
+// it with the same face: Qt places the baseline by the face's typographic
+// ascent, the system by its (often taller) Windows ascent. Negative: higher.
+// Zero for faces without those tables (bitmap faces).
+int TextTopShift(HDC dc);
 
 // Whether the system knows a face by exactly this name, not by a substitute.
 bool HasFamily(const wchar_t* family);

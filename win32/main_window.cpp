@@ -17,7 +17,6 @@ using window::ControlId;
 using window::ControlKind;
 
 constexpr wchar_t kWindowClass[] = L"ZephranMainPage";
-constexpr wchar_t kLabelClass[] = L"ZephranLabel";
 
 // Keyboard chords of the two text buttons and the help key of the link,
 // which the Tab key never reaches.
@@ -25,10 +24,18 @@ constexpr WORD kNewGameCommand = 300;
 constexpr WORD kLoadGameCommand = 301;
 constexpr WORD kReadMeCommand = 302;
 
-// A fixed frame with a title and a close box; the dialog frame keeps the
-// icon off the title bar, the task bar still shows it.
+// A fixed frame with a title and a close box. The dialog frame asks for no
+// default icon in the title bar; the program's icon goes only to the task
+// bar and Alt+Tab (see WindowProc).
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
+
+// Where an item's text starts: in the opened list, after a small margin; in
+// the closed box, where the Linux box puts it (see ClosedBoxField).
+constexpr int kItemTextLeft = 2;
+constexpr int kItemTextRight = 4;
+constexpr int kClosedTextLeft = 3;
+constexpr int kClosedTextTop = 1;
 
 // Controls overlap ("Colors :" reaches under its list): each paints only
 // where no control above it lies.
@@ -41,142 +48,175 @@ COLORREF ToColorRef(window::Colour colour) {
   return RGB((colour.rgb >> 16) & 0xFF, (colour.rgb >> 8) & 0xFF, colour.rgb & 0xFF);
 }
 
-HBITMAP LoadPicture(HINSTANCE instance, int id) {
-  return static_cast<HBITMAP>(
-      ::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+Bitmap LoadPicture(HINSTANCE instance, int id, const char* what) {
+  return Bitmap(Checked(static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id),
+                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
+                        what));
+}
+
+// The program's icon at the size the task bar and Alt+Tab ask for; the
+// system keeps one copy for the process.
+HICON ProgramIcon(HINSTANCE instance) {
+  return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(ZEPHRAN_ICON), IMAGE_ICON,
+                                         ::GetSystemMetrics(SM_CXICON),
+                                         ::GetSystemMetrics(SM_CYICON), LR_SHARED));
 }
 
 // Copies a picture centred into a rectangle, moved by `shift` pixels.
 void DrawCentred(HDC target, HBITMAP picture, const RECT& area, int shift) {
   BITMAP size{};
   ::GetObjectW(picture, sizeof size, &size);
-  HDC source = ::CreateCompatibleDC(target);
-  HGDIOBJ old = ::SelectObject(source, picture);
+  const MemoryDc source(::CreateCompatibleDC(target));
+  if (source.Get() == nullptr) {
+    return;  // the system is short of memory; the next paint tries again
+  }
+  const Selection in(source.Get(), picture);
   const int x = area.left + (area.right - area.left - size.bmWidth) / 2 + shift;
   const int y = area.top + (area.bottom - area.top - size.bmHeight) / 2 + shift;
-  ::BitBlt(target, x, y, size.bmWidth, size.bmHeight, source, 0, 0, SRCCOPY);
-  ::SelectObject(source, old);
-  ::DeleteDC(source);
+  ::BitBlt(target, x, y, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
 }
 
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
+// Lays the closed box's text out as the Linux box does: from 3 px inside the
+// box's left edge to the arrow button, centred between 1 px inside its top
+// and bottom. The system keeps a margin around the field it hands over,
+// which would show less of a long item: the drawing is let into it,
+// between the frame and the button. Rectangles in the field's coordinates.
+void ClosedBoxField(const DRAWITEMSTRUCT& item, RECT& field, RECT& text) {
+  COMBOBOXINFO parts{};
+  parts.cbSize = sizeof parts;
+  RECT box{};
+  if (::GetComboBoxInfo(item.hwndItem, &parts) == FALSE ||
+      ::GetWindowRect(item.hwndItem, &box) == FALSE) {
+    return;
+  }
+  POINT client{0, 0};
+  ::MapWindowPoints(item.hwndItem, nullptr, &client, 1);
+  // The box's corner in the coordinates the drawing uses.
+  const int left = box.left - client.x;
+  const int top = box.top - client.y;
+  const int height = box.bottom - box.top;
+  const int edge = ::GetSystemMetrics(SM_CXEDGE);
+  field = {left + edge, top + edge, parts.rcButton.left, top + height - edge};
+  text = {left + kClosedTextLeft, top + kClosedTextTop, parts.rcButton.left,
+          top + height - kClosedTextTop};
+  ::SelectClipRgn(item.hDC, nullptr);
+  ::IntersectClipRect(item.hDC, field.left, field.top, field.right, field.bottom);
+}
+
+std::wstring ItemText(HWND list, UINT index) {
+  const auto length = ::SendMessageW(list, CB_GETLBTEXTLEN, index, 0);
+  if (length <= 0) {
+    return {};
+  }
+  std::wstring words(static_cast<std::size_t>(length) + 1, L'\0');
+  ::SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(words.data()));
+  words.resize(static_cast<std::size_t>(length));
+  return words;
 }
 
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
                        core::WindowServices& services)
-    : instance_(instance), fonts_(instance), controller_(platform, services, *this) {
+    : instance_(instance),
+      fonts_(instance),
+      background_(LoadPicture(instance, ZEPHRAN_BACKGROUND, "the background picture")),
+      check_off_(LoadPicture(instance, ZEPHRAN_CHECK_OFF, "the check box pictures")),
+      check_on_(LoadPicture(instance, ZEPHRAN_CHECK_ON, "the check box pictures")),
+      list_brush_(
+          ::CreateSolidBrush(ToColorRef(window::Describe(ControlId::ListChoixResol).background))),
+      controller_(platform, services, *this) {
+  Checked(list_brush_.Get(), "the lists' background");
   INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&common);
-  background_ = LoadPicture(instance, ZEPHRAN_BACKGROUND);
-  check_off_ = LoadPicture(instance, ZEPHRAN_CHECK_OFF);
-  check_on_ = LoadPicture(instance, ZEPHRAN_CHECK_ON);
-  list_brush_ =
-      ::CreateSolidBrush(ToColorRef(window::Describe(ControlId::ListChoixResol).background));
+  ::InitCommonControlsEx(&common);  // the tooltip's creation below checks it
   for (const ControlDescription& control : window::MainPageDescription().controls) {
     colours_[Index(control.id)] = ToColorRef(control.text_colour);
   }
-  RegisterClasses();
+  RegisterWindowClass();
 
   const window::WindowDescription& description = window::MainPageDescription();
   RECT frame{0, 0, description.client_width, description.client_height};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const std::wstring title = platform::Utf16FromUtf8(description.title);
-  window_ = ::CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle,
-                              CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-                              frame.bottom - frame.top, nullptr, nullptr, instance, this);
+  // Made where it will show, centred on the work area: moving it there
+  // later costs Wine a round of window updates before the window appears.
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  RECT screen{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
+  const int x = screen.left + (screen.right - screen.left - width) / 2;
+  const int y = screen.top + (screen.bottom - screen.top - height) / 2;
+  // WM_NCCREATE hands the handle to window_, so that even a creation that
+  // fails half-way leaves nothing behind.
+  Checked(::CreateWindowExW(kWindowExStyle, kWindowClass, title.c_str(), kWindowStyle, x, y, width,
+                            height, nullptr, nullptr, instance, this),
+          "the main window");
   MakeBackdrop();
   CreateControls();
   const ACCEL chords[] = {{FCONTROL | FVIRTKEY, 'N', kNewGameCommand},
                           {FCONTROL | FVIRTKEY, 'L', kLoadGameCommand},
                           {FVIRTKEY, VK_F1, kReadMeCommand}};
-  shortcuts_ = ::CreateAcceleratorTableW(const_cast<ACCEL*>(chords), 3);
+  shortcuts_.Reset(
+      Checked(::CreateAcceleratorTableW(const_cast<ACCEL*>(chords), 3), "the keyboard shortcuts"));
+  // No focus marks until the keyboard is used (see ShowsFocus), for the
+  // parts the system draws too.
+  ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                 0);
 }
 
-MainWindow::~MainWindow() {
-  if (tooltip_ != nullptr) {
-    ::DestroyWindow(tooltip_);
+void MainWindow::RegisterWindowClass() const {
+  WNDCLASSEXW known{};
+  known.cbSize = sizeof known;
+  if (::GetClassInfoExW(instance_, kWindowClass, &known) != FALSE) {
+    return;  // a second window (tests)
   }
-  if (::IsWindow(window_)) {
-    // No quit message for a window the program outlives (tests).
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    ::DestroyWindow(window_);
-  }
-  ::DestroyAcceleratorTable(shortcuts_);
-  if (backdrop_ != nullptr) {
-    ::SelectObject(backdrop_, backdrop_old_);
-    ::DeleteDC(backdrop_);
-  }
-  for (HGDIOBJ object : {static_cast<HGDIOBJ>(backdrop_bitmap_), static_cast<HGDIOBJ>(background_),
-                         static_cast<HGDIOBJ>(check_off_), static_cast<HGDIOBJ>(check_on_),
-                         static_cast<HGDIOBJ>(list_brush_)}) {
-    if (object != nullptr) {
-      ::DeleteObject(object);
-    }
-  }
-}
-
-void MainWindow::RegisterClasses() const {
+  // No icon of the class: the title bar shows none (see WindowProc).
   WNDCLASSEXW main{};
   main.cbSize = sizeof main;
   main.lpfnWndProc = WindowProc;
   main.hInstance = instance_;
-  main.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(ZEPHRAN_ICON));
   main.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   main.lpszClassName = kWindowClass;
-  ::RegisterClassExW(&main);  // fails harmlessly when a second window registers again
-
-  // No CS_DBLCLKS: a quick second click on a label is a second click.
-  WNDCLASSEXW label{};
-  label.cbSize = sizeof label;
-  label.lpfnWndProc = LabelProc;
-  label.hInstance = instance_;
-  label.hCursor = main.hCursor;
-  label.lpszClassName = kLabelClass;
-  ::RegisterClassExW(&label);
+  if (::RegisterClassExW(&main) == 0) {
+    throw CreationError("the main window's class");
+  }
 }
 
 void MainWindow::MakeBackdrop() {
   const window::WindowDescription& description = window::MainPageDescription();
-  HDC screen = ::GetDC(window_);
-  backdrop_ = ::CreateCompatibleDC(screen);
-  backdrop_bitmap_ =
-      ::CreateCompatibleBitmap(screen, description.client_width, description.client_height);
-  ::ReleaseDC(window_, screen);
-  backdrop_old_ = ::SelectObject(backdrop_, backdrop_bitmap_);
-  RECT all{0, 0, description.client_width, description.client_height};
-  HBRUSH colour = ::CreateSolidBrush(ToColorRef(description.background));
-  ::FillRect(backdrop_, &all, colour);
-  ::DeleteObject(colour);
+  {
+    const WindowDc screen(Handle());
+    backdrop_ = MakeMemoryDc(screen.Get(), "the window's background");
+    backdrop_bitmap_.Reset(Checked(
+        ::CreateCompatibleBitmap(screen.Get(), description.client_width, description.client_height),
+        "the window's background"));
+  }
+  // Stays selected for the DC's life.
+  ::SelectObject(backdrop_.Get(), backdrop_bitmap_.Get());
+  const RECT all{0, 0, description.client_width, description.client_height};
+  FillColour(backdrop_.Get(), all, ToColorRef(description.background));
   // At its own size from the top-left corner: neither stretched nor tiled.
-  HDC picture = ::CreateCompatibleDC(backdrop_);
-  HGDIOBJ old = ::SelectObject(picture, background_);
+  const MemoryDc picture = MakeMemoryDc(backdrop_.Get(), "the window's background");
+  const Selection in(picture.Get(), background_.Get());
   BITMAP size{};
-  ::GetObjectW(background_, sizeof size, &size);
-  ::BitBlt(backdrop_, 0, 0, size.bmWidth, size.bmHeight, picture, 0, 0, SRCCOPY);
-  ::SelectObject(picture, old);
-  ::DeleteDC(picture);
+  ::GetObjectW(background_.Get(), sizeof size, &size);
+  ::BitBlt(backdrop_.Get(), 0, 0, size.bmWidth, size.bmHeight, picture.Get(), 0, 0, SRCCOPY);
 }
 
 void MainWindow::CreateControls() {
-  HFONT list_font = fonts_.Get(window::Describe(ControlId::ListChoixResol).font);
-  HDC screen = ::GetDC(window_);
-  HGDIOBJ old = ::SelectObject(screen, list_font);
-  TEXTMETRICW metrics{};
-  ::GetTextMetricsW(screen, &metrics);
-  ::SelectObject(screen, old);
-  ::ReleaseDC(window_, screen);
-  list_item_height_ = metrics.tmHeight + 2;
-
-  tooltip_ =
+  {
+    const WindowDc screen(Handle());
+    const Selection font(screen.Get(),
+                         fonts_.Get(window::Describe(ControlId::ListChoixResol).font));
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(screen.Get(), &metrics);
+    list_item_height_ = metrics.tmHeight + 2;
+  }
+  tooltip_ = Checked(
       ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr, instance_, nullptr);
+                        CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_, nullptr),
+      "the tooltips");
   // Siblings made later lie below the earlier ones, and the Tab key walks
   // them from the top: made top first, the lists and check boxes come in
   // their Tab order and above every label.
@@ -192,47 +232,53 @@ void MainWindow::CreateControls() {
 
 HWND MainWindow::CreateControl(const ControlDescription& control) {
   const auto& box = control.box;
-  const auto id =
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(control.id)));
+  const int number = kFirstControlId + static_cast<int>(control.id);
+  const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(number));
   switch (control.kind) {
-    case ControlKind::kList: {
-      // Screen readers name a combo box after the static text just above it
-      // in the z-order, where a dialog puts its caption; ours are drawn by
-      // our own label class, so the list gets a static that is never shown.
-      const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
-      ::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | SS_NOPREFIX, box.x, box.y, 0, 0,
-                        window_, nullptr, instance_, nullptr);
-      // The height given here is the opened list's: room for eight items.
-      HWND list = ::CreateWindowExW(0, L"COMBOBOX", nullptr,
-                                    kChildStyle | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST |
-                                        CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
-                                    box.x, box.y, box.width, box.height + 8 * list_item_height_ + 2,
-                                    window_, id, instance_, nullptr);
-      ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
-      ::SendMessageW(list, CB_SETITEMHEIGHT, 0, list_item_height_);
-      FitClosedHeight(list, box.height);
-      controls_[Index(control.id)] = list;
-      for (const std::string_view item : control.items) {
-        AppendItem(control.id, item);
-      }
-      return list;
-    }
+    case ControlKind::kList:
+      return CreateList(control, id);
     case ControlKind::kCheckBox: {
       // The name is not drawn; assistive technology reads it.
       const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
-      return ::CreateWindowExW(0, L"BUTTON", name.c_str(), kChildStyle | WS_TABSTOP | BS_OWNERDRAW,
-                               box.x, box.y, box.width, box.height, window_, id, instance_,
-                               nullptr);
+      return Checked(
+          ::CreateWindowExW(0, L"BUTTON", name.c_str(), kChildStyle | WS_TABSTOP | BS_OWNERDRAW,
+                            box.x, box.y, box.width, box.height, Handle(), id, instance_, nullptr),
+          "a check box");
     }
     case ControlKind::kLabel: {
-      const std::wstring text = platform::Utf16FromUtf8(control.text);
-      HWND label = ::CreateWindowExW(0, kLabelClass, text.c_str(), kChildStyle, box.x, box.y,
-                                     box.width, box.height, window_, id, instance_, this);
-      ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
-      return label;
+      return CreateTextLabel(instance_, Handle(), number, platform::Utf16FromUtf8(control.text),
+                             box, fonts_.Get(control.font), fonts_.TextShift(control.font), *this);
     }
   }
   return nullptr;
+}
+
+HWND MainWindow::CreateList(const ControlDescription& control, HMENU id) {
+  const auto& box = control.box;
+  // Screen readers name a combo box after the static text just above it
+  // in the z-order, where a dialog puts its caption; ours are drawn by
+  // our own label class, so the list gets a static that is never shown.
+  const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
+  Checked(::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | SS_NOPREFIX, box.x, box.y, 0, 0,
+                            Handle(), nullptr, instance_, nullptr),
+          "a list's name");
+  // The height given here bounds the opened list: the system shrinks it to
+  // its items, so room for twice the eight save slots is never cut short,
+  // whatever the frame and font. Every item fits: no scroll bar.
+  HWND list = Checked(
+      ::CreateWindowExW(
+          0, L"COMBOBOX", nullptr,
+          kChildStyle | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, box.x,
+          box.y, box.width, box.height + 16 * list_item_height_, Handle(), id, instance_, nullptr),
+      "a drop-down list");
+  ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
+  ::SendMessageW(list, CB_SETITEMHEIGHT, 0, list_item_height_);
+  FitClosedHeight(list, box.height);
+  controls_[Index(control.id)] = list;
+  for (const std::string_view item : control.items) {
+    AppendItem(control.id, item);
+  }
+  return list;
 }
 
 void MainWindow::FitClosedHeight(HWND list, int height) const {
@@ -261,7 +307,7 @@ void MainWindow::AddTooltip(HWND control, std::string_view text) {
   // The size the common controls of every Windows version accept.
   tool.cbSize = TTTOOLINFOW_V2_SIZE;
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = window_;
+  tool.hwnd = Handle();
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   tool.hinst = instance_;
   tool.lpszText = kept.data();
@@ -269,22 +315,26 @@ void MainWindow::AddTooltip(HWND control, std::string_view text) {
 }
 
 void MainWindow::ShowCentred() {
-  RECT frame{};
-  ::GetWindowRect(window_, &frame);
-  RECT screen{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  ::SetWindowPos(window_, nullptr, screen.left + (screen.right - screen.left - width) / 2,
-                 screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-  ::ShowWindow(window_, SW_SHOW);
-  ::UpdateWindow(window_);
+  // Made centred (see the constructor).
+  ::ShowWindow(Handle(), SW_SHOW);
+  ::UpdateWindow(Handle());
 }
 
 void MainWindow::AppendItem(ControlId list, std::string_view text) {
   const std::wstring wide = platform::Utf16FromUtf8(text);
-  ::SendMessageW(Control(list), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  HWND control = Control(list);
+  ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  // The opened list is as wide as its longest item, and never narrower
+  // than the box: a long save name can be read there whole.
+  // Measured on the backdrop's DC, which is at hand and like the screen.
+  const Selection font(backdrop_.Get(), fonts_.Get(window::Describe(list).font));
+  SIZE extent{};
+  ::GetTextExtentPoint32W(backdrop_.Get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
+  const LRESULT needed =
+      extent.cx + kItemTextLeft + kItemTextRight + 2 * ::GetSystemMetrics(SM_CXBORDER);
+  if (needed > ::SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0)) {
+    ::SendMessageW(control, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(needed), 0);
+  }
 }
 
 void MainWindow::SelectItem(ControlId list, int index) {
@@ -319,11 +369,37 @@ void MainWindow::Focus(ControlId control) {
 }
 
 bool MainWindow::Filter(MSG& message) {
-  if (!::IsWindow(window_)) {
+  if (::IsWindow(Handle()) == FALSE) {
     return false;
   }
-  return ::TranslateAcceleratorW(window_, shortcuts_, &message) != 0 ||
-         ::IsDialogMessageW(window_, &message) != FALSE;
+  if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
+    ShowFocusCues();
+  }
+  return ::TranslateAcceleratorW(Handle(), shortcuts_.Get(), &message) != 0 ||
+         ::IsDialogMessageW(Handle(), &message) != FALSE;
+}
+
+void MainWindow::ShowFocusCues() {
+  if (keyboard_used_) {
+    return;
+  }
+  keyboard_used_ = true;
+  ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                 0);
+  if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(Handle(), focus) != FALSE) {
+    ::InvalidateRect(focus, nullptr, FALSE);
+  }
+}
+
+bool MainWindow::ShowsFocus(const DRAWITEMSTRUCT& item) const {
+  // Windows keeps a window's focus marks hidden until the keyboard is used
+  // in it (the UI state). Wine keeps no such state and starts with them
+  // shown; the window's own flag gives both the same behaviour.
+  if (!keyboard_used_ || (item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) != ODS_FOCUS) {
+    return false;
+  }
+  const auto state = ::SendMessageW(item.hwndItem, WM_QUERYUISTATE, 0, 0);
+  return (state & UISF_HIDEFOCUS) == 0;
 }
 
 std::optional<ControlId> MainWindow::IdOf(HWND control) const {
@@ -344,8 +420,16 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wparam
   if (message == WM_NCCREATE) {
     const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
     auto* self = static_cast<MainWindow*>(creation->lpCreateParams);
-    self->window_ = window;
+    self->window_.Reset(window);
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  // The task bar and Alt+Tab ask for the program's icon; the title bar
+  // draws only an icon of the class or one given with WM_SETICON, and this
+  // window has neither (its dialog frame asks for no default either). Also
+  // answered before WM_NCCREATE: Wine asks as soon as the window exists.
+  if (message == WM_GETICON && wparam == ICON_BIG) {
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    return reinterpret_cast<LRESULT>(ProgramIcon(instance));
   }
   auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) {
@@ -358,18 +442,18 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_ERASEBKGND: {
       RECT area{};
-      ::GetClientRect(window_, &area);
-      ::BitBlt(reinterpret_cast<HDC>(wparam), 0, 0, area.right, area.bottom, backdrop_, 0, 0,
+      ::GetClientRect(Handle(), &area);
+      ::BitBlt(reinterpret_cast<HDC>(wparam), 0, 0, area.right, area.bottom, backdrop_.Get(), 0, 0,
                SRCCOPY);
       return 1;
     }
     case WM_PAINT: {
       PAINTSTRUCT paint{};
-      HDC target = ::BeginPaint(window_, &paint);
+      HDC target = ::BeginPaint(Handle(), &paint);
       const RECT& area = paint.rcPaint;
       ::BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
-               backdrop_, area.left, area.top, SRCCOPY);
-      ::EndPaint(window_, &paint);
+               backdrop_.Get(), area.left, area.top, SRCCOPY);
+      ::EndPaint(Handle(), &paint);
       return 0;
     }
     case WM_MOUSEMOVE:
@@ -404,19 +488,19 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORLISTBOX:
       ::SetBkColor(reinterpret_cast<HDC>(wparam),
                    ToColorRef(window::Describe(ControlId::ListChoixResol).background));
-      return reinterpret_cast<LRESULT>(list_brush_);
+      return reinterpret_cast<LRESULT>(list_brush_.Get());
     case WM_DESTROY:
       ::PostQuitMessage(0);
       return 0;
     default:
-      return ::DefWindowProcW(window_, message, wparam, lparam);
+      return ::DefWindowProcW(Handle(), message, wparam, lparam);
   }
 }
 
 void MainWindow::OnActivate(bool active) {
   if (!active) {
     HWND focus = ::GetFocus();
-    if (focus != nullptr && ::IsChild(window_, focus)) {
+    if (focus != nullptr && ::IsChild(Handle(), focus)) {
       saved_focus_ = focus;
     }
     return;
@@ -472,33 +556,28 @@ void MainWindow::DrawList(const DRAWITEMSTRUCT& item) const {
     return;
   }
   const ControlDescription& list = window::Describe(*id);
+  const bool closed = (item.itemState & ODS_COMBOBOXEDIT) != 0;
   // The closed box always shows green on black; in the opened list the item
   // under the mouse is shown the other way round.
-  const bool inverted =
-      (item.itemState & ODS_SELECTED) != 0 && (item.itemState & ODS_COMBOBOXEDIT) == 0;
+  const bool inverted = (item.itemState & ODS_SELECTED) != 0 && !closed;
   const COLORREF text = ToColorRef(list.text_colour);
   const COLORREF back = ToColorRef(list.background);
-  HBRUSH fill = ::CreateSolidBrush(inverted ? text : back);
-  ::FillRect(item.hDC, &item.rcItem, fill);
-  ::DeleteObject(fill);
+  RECT area = item.rcItem;
+  RECT text_area = area;
+  text_area.left += kItemTextLeft;
+  if (closed) {
+    ClosedBoxField(item, area, text_area);
+  }
+  FillColour(item.hDC, area, inverted ? text : back);
   if (item.itemID != static_cast<UINT>(-1)) {
-    const auto length = ::SendMessageW(item.hwndItem, CB_GETLBTEXTLEN, item.itemID, 0);
-    std::wstring words(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-    ::SendMessageW(item.hwndItem, CB_GETLBTEXT, item.itemID,
-                   reinterpret_cast<LPARAM>(words.data()));
-    words.resize(static_cast<std::size_t>(length > 0 ? length : 0));
-    RECT area = item.rcItem;
-    area.left += 2;
+    const std::wstring words = ItemText(item.hwndItem, item.itemID);
     ::SetBkMode(item.hDC, TRANSPARENT);
     ::SetTextColor(item.hDC, inverted ? back : text);
-    HGDIOBJ old = ::SelectObject(item.hDC, fonts_.Get(list.font));
-    ::DrawTextW(item.hDC, words.c_str(), static_cast<int>(words.size()), &area,
+    const Selection font(item.hDC, fonts_.Get(list.font));
+    ::DrawTextW(item.hDC, words.c_str(), static_cast<int>(words.size()), &text_area,
                 DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
-    ::SelectObject(item.hDC, old);
   }
-  // Windows hides focus marks until the keyboard is used.
-  if ((item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS &&
-      (item.itemState & ODS_COMBOBOXEDIT) != 0) {
+  if (closed && ShowsFocus(item)) {
     ::DrawFocusRect(item.hDC, &item.rcItem);
   }
 }
@@ -512,110 +591,36 @@ void MainWindow::DrawCheckBox(const DRAWITEMSTRUCT& item) const {
   // Held down by the mouse or checked: it looks pressed.
   const bool sunken = checked || (item.itemState & ODS_SELECTED) != 0;
   RECT area = item.rcItem;
-  HBRUSH face = ::CreateSolidBrush(ToColorRef(window::Describe(*id).background));
-  ::FillRect(item.hDC, &area, face);
-  ::DeleteObject(face);
+  FillColour(item.hDC, area, ToColorRef(window::Describe(*id).background));
   ::DrawEdge(item.hDC, &area, sunken ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  DrawCentred(item.hDC, checked ? check_on_ : check_off_, area, sunken ? 1 : 0);
-  if ((item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) == ODS_FOCUS) {
+  DrawCentred(item.hDC, checked ? check_on_.Get() : check_off_.Get(), area, sunken ? 1 : 0);
+  if (ShowsFocus(item)) {
     RECT inside = area;
     ::InflateRect(&inside, -2, -2);
     ::DrawFocusRect(item.hDC, &inside);
   }
 }
 
-LRESULT CALLBACK MainWindow::LabelProc(HWND label, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_NCCREATE) {
-    const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-    ::SetWindowLongPtrW(label, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-  }
-  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(label, GWLP_USERDATA));
-  if (self == nullptr) {
-    return ::DefWindowProcW(label, message, wparam, lparam);
-  }
-  return self->OnLabelMessage(label, message, wparam, lparam);
+void MainWindow::CopyBackdrop(HDC target, const RECT& area) const {
+  ::BitBlt(target, 0, 0, area.right - area.left, area.bottom - area.top, backdrop_.Get(), area.left,
+           area.top, SRCCOPY);
 }
 
-LRESULT MainWindow::OnLabelMessage(HWND label, UINT message, WPARAM wparam, LPARAM lparam) {
+COLORREF MainWindow::LabelColour(HWND label) const {
   const std::optional<ControlId> id = IdOf(label);
-  switch (message) {
-    case WM_ERASEBKGND:
-      return 1;  // WM_PAINT covers every pixel
-    case WM_PAINT: {
-      PAINTSTRUCT paint{};
-      HDC target = ::BeginPaint(label, &paint);
-      PaintLabel(label, target);
-      ::EndPaint(label, &paint);
-      return 0;
-    }
-    case WM_SETFONT:
-      ::SetPropW(label, L"ZephranFont", reinterpret_cast<HANDLE>(wparam));
-      return 0;
-    case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(::GetPropW(label, L"ZephranFont"));
-    case WM_NCDESTROY:
-      ::RemovePropW(label, L"ZephranFont");
-      break;
-    case WM_MOUSEMOVE:
-      if (id) {
-        controller_.OnMouseMoved(*id);
-      }
-      return 0;
-    case WM_LBUTTONDOWN:
-      if (id) {
-        pressed_[Index(*id)] = true;
-        ::SetCapture(label);
-      }
-      return 0;
-    case WM_LBUTTONUP: {
-      // A click is a press and a release over the label.
-      const bool pressed = id && pressed_[Index(*id)];
-      if (::GetCapture() == label) {
-        ::ReleaseCapture();
-      }
-      RECT area{};
-      ::GetClientRect(label, &area);
-      const POINT point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      if (pressed && ::PtInRect(&area, point)) {
-        controller_.OnClicked(*id);
-      }
-      return 0;
-    }
-    case WM_CAPTURECHANGED:
-      if (id) {
-        pressed_[Index(*id)] = false;
-      }
-      return 0;
-    default:
-      break;
-  }
-  return ::DefWindowProcW(label, message, wparam, lparam);
+  return id ? colours_[Index(*id)] : RGB(0, 0, 0);
 }
 
-void MainWindow::PaintLabel(HWND label, HDC target) const {
-  RECT area{};
-  ::GetClientRect(label, &area);
-  POINT origin{0, 0};
-  ::MapWindowPoints(label, window_, &origin, 1);
-  // Drawn off screen over the window's own picture, then copied in one go:
-  // transparent, without flicker, and exact after a colour change.
-  HDC canvas = ::CreateCompatibleDC(target);
-  HBITMAP bitmap = ::CreateCompatibleBitmap(target, area.right, area.bottom);
-  HGDIOBJ old_bitmap = ::SelectObject(canvas, bitmap);
-  ::BitBlt(canvas, 0, 0, area.right, area.bottom, backdrop_, origin.x, origin.y, SRCCOPY);
-  const std::optional<ControlId> id = IdOf(label);
-  HGDIOBJ old_font =
-      ::SelectObject(canvas, reinterpret_cast<HFONT>(::GetPropW(label, L"ZephranFont")));
-  ::SetBkMode(canvas, TRANSPARENT);
-  ::SetTextColor(canvas, id ? colours_[Index(*id)] : RGB(0, 0, 0));
-  const std::wstring text = WindowText(label);
-  ::DrawTextW(canvas, text.c_str(), static_cast<int>(text.size()), &area,
-              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
-  ::BitBlt(target, 0, 0, area.right, area.bottom, canvas, 0, 0, SRCCOPY);
-  ::SelectObject(canvas, old_font);
-  ::SelectObject(canvas, old_bitmap);
-  ::DeleteObject(bitmap);
-  ::DeleteDC(canvas);
+void MainWindow::OnLabelMouseMoved(HWND label) {
+  if (const std::optional<ControlId> id = IdOf(label)) {
+    controller_.OnMouseMoved(*id);
+  }
+}
+
+void MainWindow::OnLabelClicked(HWND label) {
+  if (const std::optional<ControlId> id = IdOf(label)) {
+    controller_.OnClicked(*id);
+  }
 }
 
 }  // namespace zephran::win32

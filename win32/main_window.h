@@ -9,6 +9,8 @@
 #include "platform/platform.h"
 #include "platform/windows_api.h"
 #include "win32/fonts.h"
+#include "win32/gdi.h"
+#include "win32/text_label.h"
 #include "win32/window_services.h"
 #include "window/controller.h"
 #include "window/description.h"
@@ -20,15 +22,17 @@ namespace zephran::win32 {
 // description: drop-down lists are owner-drawn combo boxes, check boxes
 // owner-drawn buttons whose value the window keeps, labels a small window
 // class of our own that paints its text over the background picture.
-class MainWindow final : public window::MainPageView, public MessageFilter {
+class MainWindow final : public window::MainPageView, public MessageFilter, private TextLabelHost {
  public:
-  // Creates the window hidden; the program runs Load() and then ShowCentred().
+  // Creates the window hidden, centred on the work area; the program runs
+  // Load() and then ShowCentred().
+  // Throws CreationError when the system refuses any part of it.
   MainWindow(HINSTANCE instance, platform::Platform& platform, core::WindowServices& services);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
-  ~MainWindow() override;
+  ~MainWindow() override = default;
 
-  HWND Handle() const { return window_; }
+  HWND Handle() const { return window_.Get(); }
   HWND Control(window::ControlId id) const { return controls_[Index(id)]; }
   const core::LauncherState& State() const { return controller_.State(); }
   const Fonts& FontSet() const { return fonts_; }
@@ -54,45 +58,53 @@ class MainWindow final : public window::MainPageView, public MessageFilter {
 
   static std::size_t Index(window::ControlId id) { return static_cast<std::size_t>(id); }
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-  static LRESULT CALLBACK LabelProc(HWND label, UINT message, WPARAM wparam, LPARAM lparam);
 
-  void RegisterClasses() const;
+  void RegisterWindowClass() const;
   void MakeBackdrop();
   void CreateControls();
   HWND CreateControl(const window::ControlDescription& control);
+  HWND CreateList(const window::ControlDescription& control, HMENU id);
   void FitClosedHeight(HWND list, int height) const;
   void AddTooltip(HWND control, std::string_view text);
 
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT OnLabelMessage(HWND label, UINT message, WPARAM wparam, LPARAM lparam);
   void OnCommand(WPARAM wparam, LPARAM lparam);
   void OnActivate(bool active);
+  void ShowFocusCues();
+  bool ShowsFocus(const DRAWITEMSTRUCT& item) const;
   void DrawList(const DRAWITEMSTRUCT& item) const;
   void DrawCheckBox(const DRAWITEMSTRUCT& item) const;
-  void PaintLabel(HWND label, HDC target) const;
   std::optional<window::ControlId> IdOf(HWND control) const;
+
+  void CopyBackdrop(HDC target, const RECT& area) const override;
+  COLORREF LabelColour(HWND label) const override;
+  void OnLabelMouseMoved(HWND label) override;
+  void OnLabelClicked(HWND label) override;
 
   HINSTANCE instance_ = nullptr;
   Fonts fonts_;
-  HBITMAP background_ = nullptr;
-  HBITMAP check_off_ = nullptr;
-  HBITMAP check_on_ = nullptr;
+  Bitmap background_;
+  Bitmap check_off_;
+  Bitmap check_on_;
   // The client area as it looks under the controls: the colour, then the
-  // picture at its own size. Labels copy their part of it.
-  HDC backdrop_ = nullptr;
-  HBITMAP backdrop_bitmap_ = nullptr;
-  HGDIOBJ backdrop_old_ = nullptr;
-  HBRUSH list_brush_ = nullptr;
+  // picture at its own size. Labels copy their part of it. The DC goes
+  // before the bitmap selected into it.
+  Bitmap backdrop_bitmap_;
+  MemoryDc backdrop_;
+  Brush list_brush_;
   int list_item_height_ = 16;
   std::array<COLORREF, window::kControlCount> colours_{};
   std::array<int, window::kControlCount> checks_{};
-  std::array<bool, window::kControlCount> pressed_{};
   std::array<std::wstring, window::kControlCount> tips_{};
-  HWND window_ = nullptr;
+  AcceleratorTable shortcuts_;
+  // Destroyed before the fonts and pictures its controls use; the window
+  // and its controls go with it (the tooltip too: the window owns it).
+  OwnedWindow window_;
   std::array<HWND, window::kControlCount> controls_{};
   HWND tooltip_ = nullptr;
-  HACCEL shortcuts_ = nullptr;
   HWND saved_focus_ = nullptr;
+  // Focus marks show once a key has been pressed in the window.
+  bool keyboard_used_ = false;
   window::MainPageController controller_;
 };
 

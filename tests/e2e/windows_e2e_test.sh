@@ -7,7 +7,8 @@
 #
 # usage: windows_e2e_test.sh LAUNCHER REPORTER SAMPLE_DIR WINE PREFIX [TEST_NAME...]
 # Uses $DISPLAY when set (scripts/test-windows gives it a private Xvfb),
-# otherwise starts an Xvfb of its own.
+# otherwise starts an Xvfb of its own. $ZEPHRAN_LINUX_LAUNCHER, when it names
+# the Linux (Qt) program, is the window the pictures are compared with.
 set -uo pipefail
 
 launcher=$(realpath "$1")
@@ -290,6 +291,100 @@ test_hover_lights_the_text_buttons_as_a_pair() {
       return 1
     }
   done
+}
+
+# box IMAGE X Y W H: "left top right bottom" of what the picture shows over
+# the window's own backdrop inside the box, or of the lists' green text.
+ink_box() {
+  convert "$1" "$work/backdrop.png" -compose difference -composite -crop "$4x$5+$2+$3" +repage \
+    -separate -evaluate-sequence max -threshold 30% -format '%@' info:
+}
+green_box() {
+  convert "$1" -crop "$4x$5+$2+$3" +repage -alpha off -fuzz 30% -fill black +opaque '#00FF00' \
+    -fill white -opaque '#00FF00' -format '%@' info:
+}
+edges() {
+  local w h x y
+  IFS='x+' read -r w h x y <<<"$1"
+  echo "$x $y $((x + w)) $((y + h))"
+}
+
+# The same installation in the Linux window and here: every caption, button
+# and list text lies within 1 px of where the Linux window puts it, and
+# outside the controls both show exactly the window's picture. The lists'
+# frames and buttons, the check boxes and the focus marks are the system's
+# own and are not compared.
+test_text_sits_where_the_linux_window_puts_it() {
+  local linux=${ZEPHRAN_LINUX_LAUNCHER:-}
+  if [ ! -x "$linux" ]; then
+    echo "SKIP: no Linux program to compare with (ZEPHRAN_LINUX_LAUNCHER)"
+    return 0
+  fi
+  local game=$work/compare/game which
+  make_game "$game"
+  add_save "$game" 1 "Castle"
+  convert -size 302x299 xc:black "$(dirname "$0")/../../assets/background.bmp" -composite \
+    "$work/backdrop.png" || return 1
+  for which in windows linux; do
+    if [ $which = windows ]; then
+      start_launcher "$game"
+    else
+      cp "$linux" "$game/zephran-loader"
+      mkdir -p -m 700 "$work/runtime"
+      (cd "$game" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime exec ./zephran-loader) \
+        >"$work/launcher.log" 2>&1 &
+      launcher_pid=$!
+    fi
+    main_window || return 1
+    xdotool mousemove 0 0 # off the window: nothing lit
+    sleep 0.5
+    import -window "$window" "$work/$which.png" || return 1
+    close_launcher
+  done
+  # Control boxes, one pixel wider all round for the text's smoothing.
+  local boxes="144 180 73 24, 32 62 27 25, 32 102 27 25, 32 142 27 25, 136 264 129 24,
+    168 27 81 24, 56 176 105 33, 168 0 65 17, 48 0 121 17, 96 220 105 33, 64 260 65 33,
+    72 140 145 25, 72 100 217 33, 72 60 177 33, 32 24 129 33" draw="" x y w h
+  while IFS=' ' read -r x y w h; do
+    draw+="rectangle $((x - 1)),$((y - 1)) $((x + w)),$((y + h)) "
+  done < <(tr ',' '\n' <<<"$boxes" | sed 's/^ *//')
+  local name kind outside ours theirs a b failed=0
+  for which in windows linux; do
+    outside=$(convert "$work/$which.png" "$work/backdrop.png" -compose difference -composite \
+      -separate -evaluate-sequence max -threshold 10% -fill black -draw "$draw" \
+      -format '%[fx:int(mean*w*h+0.5)]' info:)
+    expect_equal "$which: $outside pixels off the picture" "$which: 0 pixels off the picture" ||
+      failed=1
+  done
+  # Text areas, cut where a neighbour overlaps; list fields short of their
+  # buttons.
+  while read -r kind name x y w h; do
+    ours=$(edges "$($kind "$work/windows.png" "$x" "$y" "$w" "$h")")
+    theirs=$(edges "$($kind "$work/linux.png" "$x" "$y" "$w" "$h")")
+    read -r -a a <<<"$ours"
+    read -r -a b <<<"$theirs"
+    for i in 0 1 2 3; do
+      if [ $((a[i] - b[i])) -gt 1 ] || [ $((b[i] - a[i])) -gt 1 ]; then
+        echo "$name: text at $ours (left top right bottom), on Linux at $theirs" >&2
+        failed=1
+        break
+      fi
+    done
+  done <<'TEXTS'
+ink_box TextResol 32 24 129 33
+ink_box TextFenetre 72 60 177 33
+ink_box TexteCinema 72 100 217 33
+ink_box TexteST 72 140 145 25
+ink_box TextCol 56 176 88 33
+ink_box beta 48 0 120 17
+ink_box Lien_txt 168 0 65 17
+ink_box BoutLancerNouveau 96 220 105 33
+ink_box BoutLoad 64 260 65 33
+green_box ListCol 144 180 52 24
+green_box ListSlot 136 264 108 24
+green_box ListChoixResol 168 27 60 24
+TEXTS
+  return $failed
 }
 
 # --- runner ----------------------------------------------------------------

@@ -171,6 +171,21 @@ TEST_F(MainWindowTest, ListsAndCheckBoxesCarryTheirAccessibleNames) {
 TEST_F(MainWindowTest, FocusStartsOnWindowedModeAndTabCyclesTheSixControls) {
   Start();
   ASSERT_EQ(::GetFocus(), Control(ControlId::ModeFenet));
+  // Its focus mark, a dotted frame 2 px inside the box, stays hidden until
+  // a key is pressed.
+  const auto mark = [&] {
+    ::RedrawWindow(window.Handle(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const auto& box = Describe(ControlId::ModeFenet).box;
+    HDC screen = ::GetDC(window.Handle());
+    std::vector<COLORREF> edge;
+    for (int x = box.x + 4; x < box.x + 14; ++x) {
+      edge.push_back(::GetPixel(screen, x, box.y + 2));
+    }
+    ::ReleaseDC(window.Handle(), screen);
+    return edge;
+  };
+  const std::vector<COLORREF> before = mark();
 
   const std::vector<ControlId> forward{ControlId::ListCol,    ControlId::ListChoixResol,
                                        ControlId::ListSlot,   ControlId::ModeSousT,
@@ -179,12 +194,52 @@ TEST_F(MainWindowTest, FocusStartsOnWindowedModeAndTabCyclesTheSixControls) {
     Key(::GetFocus(), VK_TAB);
     EXPECT_EQ(::GetFocus(), Control(expected)) << Describe(expected).name;
   }
+  EXPECT_NE(mark(), before);
   // The focus comes back where it was when the window is active again.
   ::SetFocus(Control(ControlId::ListSlot));
   ::SendMessageW(window.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
   ::SetFocus(nullptr);
   ::SendMessageW(window.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
   EXPECT_EQ(::GetFocus(), Control(ControlId::ListSlot));
+}
+
+// The title bar shows no icon: neither the class nor the window has one for
+// it to draw; the task bar and Alt+Tab still get the program's.
+TEST_F(MainWindowTest, OnlyTheTaskBarGetsTheIcon) {
+  const HWND main = window.Handle();
+  EXPECT_EQ(::GetClassLongPtrW(main, GCLP_HICON), 0);
+  EXPECT_EQ(::GetClassLongPtrW(main, GCLP_HICONSM), 0);
+  EXPECT_EQ(::SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_NE(::SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_NE(::GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0);
+}
+
+// Opened, the save list shows all eight slots without a scroll bar, wide
+// enough for the longest name.
+TEST_F(MainWindowTest, OpenedSaveListShowsEverySlotWhole) {
+  const std::string name = "The harbour at dawn, before the storm broke";
+  platform.AddFile(Native("/g/savegames/slot4/" + name + ".nam"));
+  Start();
+  const HWND list = Control(ControlId::ListSlot);
+  ::SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+  COMBOBOXINFO parts{};
+  parts.cbSize = sizeof parts;
+  ASSERT_TRUE(::GetComboBoxInfo(list, &parts));
+  RECT inside{};
+  ::GetClientRect(parts.hwndList, &inside);
+  const auto item_height = ::SendMessageW(list, CB_GETITEMHEIGHT, 0, 0);
+  EXPECT_GE(inside.bottom, 8 * item_height);
+  EXPECT_EQ(::GetWindowLongW(parts.hwndList, GWL_STYLE) & WS_VSCROLL, 0);
+
+  const std::wstring longest = platform::Utf16FromUtf8("4 - " + name);
+  HDC dc = ::GetDC(parts.hwndList);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+  SIZE extent{};
+  ::GetTextExtentPoint32W(dc, longest.c_str(), static_cast<int>(longest.size()), &extent);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(parts.hwndList, dc);
+  EXPECT_GT(inside.right, extent.cx);
+  ::SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
 }
 
 TEST_F(MainWindowTest, CheckBoxesToggleOnEachClickIncludingADoubleClick) {
