@@ -46,7 +46,12 @@ settings() {
 
 # Saves FILE; sets $said to "saved" or "refused: <reason>".
 save() {
-  said=$("$wine" "$tool" "Z:${1//\//\\}" 2>&1 | tr -d '\r') || true
+  # The tool's answer is its standard output; Wine's own processes may say
+  # things on standard error (a service of its own failing on the full
+  # disk), which are shown but are not the answer. A crash of the tool
+  # leaves no answer and fails the case.
+  said=$("$wine" "$tool" "Z:${1//\//\\}" 2>"$work/wine-errors" | tr -d '\r') || true
+  [ -s "$work/wine-errors" ] && sed 's/^/  (wine) /' "$work/wine-errors" >&2
   echo "$2: $said"
   local extra
   extra=$(find "$(dirname "$1")" -mindepth 1 ! -name zephran.ini ! -name filler)
