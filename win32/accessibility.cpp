@@ -4,6 +4,7 @@
 #include <ole2.h>
 #include <oleacc.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -24,21 +25,42 @@ bool IsSelf(const VARIANT& child) {
   return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
-// Words for the caller to free; S_FALSE and none when there are none.
-HRESULT Wide(const std::wstring& text, BSTR* result) {
-  if (result == nullptr) {
-    return E_INVALIDARG;
+// The calls into COM and Active Accessibility, from libraries loaded the
+// first time a screen reader asks rather than with the program: most runs
+// never need them, and under Wine loading them delays the window. They stay
+// loaded: the answers handed out live on in the system.
+struct OleCalls {
+  decltype(&::CoInitializeEx) co_initialize_ex = nullptr;
+  decltype(&::CreateStdAccessibleObject) create_std_accessible_object = nullptr;
+  decltype(&::LresultFromObject) lresult_from_object = nullptr;
+  decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
+};
+
+template <typename Function>
+Function Find(const wchar_t* library, const char* name) {
+  HMODULE module = ::LoadLibraryW(library);
+  if (module == nullptr) {
+    return nullptr;
   }
-  *result = nullptr;
-  if (text.empty()) {
-    return S_FALSE;
-  }
-  *result = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  return *result != nullptr ? S_OK : E_OUTOFMEMORY;
+  // Through a plain function pointer: a direct cast between unrelated
+  // function types draws a warning.
+  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
 
-HRESULT Text(std::string_view text, BSTR* result) {
-  return Wide(platform::Utf16FromUtf8(text), result);
+std::optional<OleCalls> LoadOleCalls() {
+  OleCalls calls;
+  calls.co_initialize_ex = Find<decltype(calls.co_initialize_ex)>(L"ole32.dll", "CoInitializeEx");
+  calls.create_std_accessible_object = Find<decltype(calls.create_std_accessible_object)>(
+      L"oleacc.dll", "CreateStdAccessibleObject");
+  calls.lresult_from_object =
+      Find<decltype(calls.lresult_from_object)>(L"oleacc.dll", "LresultFromObject");
+  calls.sys_alloc_string_len =
+      Find<decltype(calls.sys_alloc_string_len)>(L"oleaut32.dll", "SysAllocStringLen");
+  if (calls.co_initialize_ex == nullptr || calls.create_std_accessible_object == nullptr ||
+      calls.lresult_from_object == nullptr || calls.sys_alloc_string_len == nullptr) {
+    return std::nullopt;
+  }
+  return calls;
 }
 
 HRESULT Number(long value, VARIANT* result) {
@@ -55,9 +77,10 @@ HRESULT Number(long value, VARIANT* result) {
 // list's items) are the system's.
 class ControlAccessible final : public IAccessible {
  public:
-  ControlAccessible(IAccessible* system, HWND control, window::ControlId id,
+  ControlAccessible(const OleCalls& ole, IAccessible* system, HWND control, window::ControlId id,
                     CheckValueReader check_values)
-      : system_(system),
+      : ole_(ole),
+        system_(system),
         control_(control),
         description_(window::Describe(id)),
         check_values_(std::move(check_values)) {}
@@ -266,6 +289,24 @@ class ControlAccessible final : public IAccessible {
     return {};
   }
 
+  // Words for the caller to free; S_FALSE and none when there are none.
+  HRESULT Wide(const std::wstring& text, BSTR* result) const {
+    if (result == nullptr) {
+      return E_INVALIDARG;
+    }
+    *result = nullptr;
+    if (text.empty()) {
+      return S_FALSE;
+    }
+    *result = ole_.sys_alloc_string_len(text.data(), static_cast<UINT>(text.size()));
+    return *result != nullptr ? S_OK : E_OUTOFMEMORY;
+  }
+
+  HRESULT Text(std::string_view text, BSTR* result) const {
+    return Wide(platform::Utf16FromUtf8(text), result);
+  }
+
+  const OleCalls ole_;
   IAccessible* const system_;
   const HWND control_;
   const ControlDescription& description_;
@@ -282,14 +323,19 @@ LRESULT Answer(HWND control, WPARAM wparam, const Attachment& attachment) {
   // Marshalling the answer needs COM on the window's thread; started the
   // first time a screen reader asks, and kept for the rest of the run.
   // Already started (by the program or a test): nothing changes.
-  ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const std::optional<OleCalls> ole = LoadOleCalls();
+  if (!ole) {
+    return 0;  // the system's own answer, without ours over it
+  }
+  ole->co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED);
   IAccessible* system = nullptr;
-  if (FAILED(::CreateStdAccessibleObject(control, OBJID_CLIENT, __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(&system)))) {
+  if (FAILED(ole->create_std_accessible_object(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                               reinterpret_cast<void**>(&system)))) {
     return 0;
   }
-  auto* answer = new ControlAccessible(system, control, attachment.id, attachment.check_values);
-  const LRESULT result = ::LresultFromObject(__uuidof(IAccessible), wparam, answer);
+  auto* answer =
+      new ControlAccessible(*ole, system, control, attachment.id, attachment.check_values);
+  const LRESULT result = ole->lresult_from_object(__uuidof(IAccessible), wparam, answer);
   answer->Release();  // the result holds its own reference
   // A reference is positive; a failure (a COM error) leaves the system's answer.
   return result > 0 ? result : 0;

@@ -212,11 +212,6 @@ void MainWindow::CreateControls() {
     ::GetTextMetricsW(screen.Get(), &metrics);
     list_item_height_ = metrics.tmHeight + 2;
   }
-  tooltip_ = Checked(
-      ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_, nullptr),
-      "the tooltips");
   // Siblings made later lie below the earlier ones, and the Tab key walks
   // them from the top: made top first, the lists and check boxes come in
   // their Tab order and above every label.
@@ -224,7 +219,6 @@ void MainWindow::CreateControls() {
   for (auto id = order.rbegin(); id != order.rend(); ++id) {
     const ControlDescription& control = window::Describe(*id);
     controls_[Index(*id)] = CreateControl(control);  // lists are in the table earlier
-    AddTooltip(controls_[Index(*id)], control.tooltip);
     AttachAccessibility(controls_[Index(*id)], *id,
                         [this](ControlId box) { return CheckValue(box); });
   }
@@ -318,6 +312,25 @@ void MainWindow::ShowCentred() {
   // Made centred (see the constructor).
   ::ShowWindow(Handle(), SW_SHOW);
   ::UpdateWindow(Handle());
+  // Made once the window is drawn: a tip shows only after the pointer has
+  // rested on a control, which needs the message loop, so nothing looks
+  // different, and its popup (an X window of its own under Wine) no longer
+  // delays the window's first appearance.
+  CreateTooltips();
+}
+
+void MainWindow::CreateTooltips() {
+  if (tooltip_ != nullptr) {
+    return;
+  }
+  tooltip_ = Checked(
+      ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr, instance_, nullptr),
+      "the tooltips");
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    AddTooltip(Control(control.id), control.tooltip);
+  }
 }
 
 void MainWindow::AppendItem(ControlId list, std::string_view text) {

@@ -40,6 +40,7 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   COLORREF TextColour(window::ControlId label) const { return colours_[Index(label)]; }
 
   void Load() { controller_.Load(); }
+  // Shows the window, then gives its controls their tooltips.
   void ShowCentred();
 
   void AppendItem(window::ControlId list, std::string_view text) override;
@@ -65,6 +66,7 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   HWND CreateControl(const window::ControlDescription& control);
   HWND CreateList(const window::ControlDescription& control, HMENU id);
   void FitClosedHeight(HWND list, int height) const;
+  void CreateTooltips();
   void AddTooltip(HWND control, std::string_view text);
 
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
