@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/windows_text.h"
+#include "win32/list_items.h"
 
 namespace zephran::win32 {
 
@@ -260,15 +261,7 @@ class ControlAccessible final : public IAccessible {
   }
 
   std::wstring SelectedItemText() const {
-    const LRESULT index = ::SendMessageW(control_, CB_GETCURSEL, 0, 0);
-    const LRESULT length = index < 0 ? -1 : ::SendMessageW(control_, CB_GETLBTEXTLEN, index, 0);
-    if (length <= 0) {
-      return {};
-    }
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    ::SendMessageW(control_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
+    return ItemText(control_, ::SendMessageW(control_, CB_GETCURSEL, 0, 0));
   }
 
   bool Checked() const { return check_values_ && check_values_(description_.id) == 1; }

@@ -6,6 +6,7 @@
 
 #include "platform/windows_text.h"
 #include "win32/accessibility.h"
+#include "win32/list_items.h"
 #include "win32/resources.h"
 
 namespace zephran::win32 {
@@ -101,17 +102,6 @@ void ClosedBoxField(const DRAWITEMSTRUCT& item, RECT& field, RECT& text) {
           top + height - kClosedTextTop};
   ::SelectClipRgn(item.hDC, nullptr);
   ::IntersectClipRect(item.hDC, field.left, field.top, field.right, field.bottom);
-}
-
-std::wstring ItemText(HWND list, UINT index) {
-  const auto length = ::SendMessageW(list, CB_GETLBTEXTLEN, index, 0);
-  if (length <= 0) {
-    return {};
-  }
-  std::wstring words(static_cast<std::size_t>(length) + 1, L'\0');
-  ::SendMessageW(list, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(words.data()));
-  words.resize(static_cast<std::size_t>(length));
-  return words;
 }
 
 }  // namespace
