@@ -1,6 +1,5 @@
 #include "win32/accessibility.h"
 
-#include <commctrl.h>
 #include <ole2.h>
 #include <oleacc.h>
 
@@ -11,6 +10,7 @@
 
 #include "platform/windows_text.h"
 #include "win32/list_items.h"
+#include "win32/system_library.h"
 
 namespace zephran::win32 {
 
@@ -20,7 +20,8 @@ using window::ControlDescription;
 using window::ControlKind;
 using window::LabelRole;
 
-constexpr UINT_PTR kSubclassId = 0x5A41;  // any number unique on the control
+// Where a control keeps its attachment.
+constexpr wchar_t kAttachmentProperty[] = L"Zephran.Accessibility";
 
 bool IsSelf(const VARIANT& child) {
   return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
@@ -37,26 +38,17 @@ struct OleCalls {
   decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
 };
 
-template <typename Function>
-Function Find(const wchar_t* library, const char* name) {
-  HMODULE module = ::LoadLibraryW(library);
-  if (module == nullptr) {
-    return nullptr;
-  }
-  // Through a plain function pointer: a direct cast between unrelated
-  // function types draws a warning.
-  return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 std::optional<OleCalls> LoadOleCalls() {
   OleCalls calls;
-  calls.co_initialize_ex = Find<decltype(calls.co_initialize_ex)>(L"ole32.dll", "CoInitializeEx");
-  calls.create_std_accessible_object = Find<decltype(calls.create_std_accessible_object)>(
-      L"oleacc.dll", "CreateStdAccessibleObject");
+  calls.co_initialize_ex =
+      LoadSystemFunction<decltype(calls.co_initialize_ex)>(L"ole32.dll", "CoInitializeEx");
+  calls.create_std_accessible_object =
+      LoadSystemFunction<decltype(calls.create_std_accessible_object)>(L"oleacc.dll",
+                                                                       "CreateStdAccessibleObject");
   calls.lresult_from_object =
-      Find<decltype(calls.lresult_from_object)>(L"oleacc.dll", "LresultFromObject");
-  calls.sys_alloc_string_len =
-      Find<decltype(calls.sys_alloc_string_len)>(L"oleaut32.dll", "SysAllocStringLen");
+      LoadSystemFunction<decltype(calls.lresult_from_object)>(L"oleacc.dll", "LresultFromObject");
+  calls.sys_alloc_string_len = LoadSystemFunction<decltype(calls.sys_alloc_string_len)>(
+      L"oleaut32.dll", "SysAllocStringLen");
   if (calls.co_initialize_ex == nullptr || calls.create_std_accessible_object == nullptr ||
       calls.lresult_from_object == nullptr || calls.sys_alloc_string_len == nullptr) {
     return std::nullopt;
@@ -310,6 +302,7 @@ class ControlAccessible final : public IAccessible {
 struct Attachment {
   window::ControlId id = window::ControlId::ListCol;
   CheckValueReader check_values;
+  WNDPROC previous = nullptr;  // the control's own procedure
 };
 
 LRESULT Answer(HWND control, WPARAM wparam, const Attachment& attachment) {
@@ -334,29 +327,40 @@ LRESULT Answer(HWND control, WPARAM wparam, const Attachment& attachment) {
   return result > 0 ? result : 0;
 }
 
-LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam,
-                             UINT_PTR /*subclass*/, DWORD_PTR data) {
-  auto* attachment = reinterpret_cast<Attachment*>(data);
+// Put in front of the control's own procedure by replacing it, which user32
+// alone can do: the common controls' subclassing would load comctl32 with
+// the program.
+LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wparam, LPARAM lparam) {
+  auto* attachment = static_cast<Attachment*>(::GetPropW(control, kAttachmentProperty));
+  if (attachment == nullptr) {
+    return ::DefWindowProcW(control, message, wparam, lparam);  // never: set before the procedure
+  }
   if (message == WM_GETOBJECT && static_cast<LONG>(lparam) == static_cast<LONG>(OBJID_CLIENT)) {
     if (const LRESULT answer = Answer(control, wparam, *attachment); answer != 0) {
       return answer;
     }
   }
+  const WNDPROC previous = attachment->previous;
   if (message == WM_NCDESTROY) {
-    ::RemoveWindowSubclass(control, ControlProc, kSubclassId);
+    // The control's last message: its procedure is not put back, since a
+    // later subclass (the tooltip's) may lie in front of ours.
+    ::RemovePropW(control, kAttachmentProperty);
     delete attachment;
   }
-  return ::DefSubclassProc(control, message, wparam, lparam);
+  return ::CallWindowProcW(previous, control, message, wparam, lparam);
 }
 
 }  // namespace
 
 void AttachAccessibility(HWND control, window::ControlId id, CheckValueReader check_values) {
-  auto* attachment = new Attachment{id, std::move(check_values)};
-  if (::SetWindowSubclass(control, ControlProc, kSubclassId,
-                          reinterpret_cast<DWORD_PTR>(attachment)) == FALSE) {
+  auto* attachment = new Attachment{id, std::move(check_values), nullptr};
+  attachment->previous = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(control, GWLP_WNDPROC));
+  if (attachment->previous == nullptr ||
+      ::SetPropW(control, kAttachmentProperty, attachment) == FALSE) {
     delete attachment;
+    return;
   }
+  ::SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc));
 }
 
 }  // namespace zephran::win32

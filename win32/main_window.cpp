@@ -8,6 +8,7 @@
 #include "win32/accessibility.h"
 #include "win32/list_items.h"
 #include "win32/resources.h"
+#include "win32/system_library.h"
 
 namespace zephran::win32 {
 
@@ -117,8 +118,6 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
           ::CreateSolidBrush(ToColorRef(window::Describe(ControlId::ListChoixResol).background))),
       controller_(platform, services, *this) {
   Checked(list_brush_.Get(), "the lists' background");
-  INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&common);  // the tooltip's creation below checks it
   for (const ControlDescription& control : window::MainPageDescription().controls) {
     colours_[Index(control.id)] = ToColorRef(control.text_colour);
   }
@@ -208,9 +207,12 @@ void MainWindow::CreateControls() {
   const auto& order = window::MainPageDescription().bottom_to_top;
   for (auto id = order.rbegin(); id != order.rend(); ++id) {
     const ControlDescription& control = window::Describe(*id);
-    controls_[Index(*id)] = CreateControl(control);  // lists are in the table earlier
-    AttachAccessibility(controls_[Index(*id)], *id,
-                        [this](ControlId box) { return CheckValue(box); });
+    HWND made = CreateControl(control);
+    if (made == nullptr) {
+      continue;  // a list: its picture stands in until ShowCentred
+    }
+    controls_[Index(*id)] = made;
+    AttachAccessibility(made, *id, [this](ControlId box) { return CheckValue(box); });
   }
 }
 
@@ -220,7 +222,8 @@ HWND MainWindow::CreateControl(const ControlDescription& control) {
   const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(number));
   switch (control.kind) {
     case ControlKind::kList:
-      return CreateList(control, id);
+      CreateListStandIn(control, id);
+      return nullptr;
     case ControlKind::kCheckBox: {
       // The name is not drawn; assistive technology reads it.
       const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
@@ -237,7 +240,7 @@ HWND MainWindow::CreateControl(const ControlDescription& control) {
   return nullptr;
 }
 
-HWND MainWindow::CreateList(const ControlDescription& control, HMENU id) {
+void MainWindow::CreateListStandIn(const ControlDescription& control, HMENU id) {
   const auto& box = control.box;
   // Screen readers name a combo box after the static text just above it
   // in the z-order, where a dialog puts its caption; ours are drawn by
@@ -246,22 +249,60 @@ HWND MainWindow::CreateList(const ControlDescription& control, HMENU id) {
   Checked(::CreateWindowExW(0, L"STATIC", name.c_str(), WS_CHILD | SS_NOPREFIX, box.x, box.y, 0, 0,
                             Handle(), nullptr, instance_, nullptr),
           "a list's name");
+  // A real drop-down list brings a pop-up window of its own, which Wine
+  // makes an X window at once: made here, the three showed the window about
+  // 30 ms later. Until the window shows, a picture of the closed list holds
+  // its place, drawn as the list draws itself (see DrawStandIn), and
+  // ShowCentred puts the real list there before any input is handled.
+  for (const std::string_view item : control.items) {
+    lists_[Index(control.id)].items.push_back(platform::Utf16FromUtf8(item));
+  }
+  stand_ins_[Index(control.id)] =
+      Checked(::CreateWindowExW(0, L"STATIC", nullptr, kChildStyle | SS_OWNERDRAW, box.x, box.y,
+                                box.width, box.height, Handle(), id, instance_, nullptr),
+              "a drop-down list");
+}
+
+void MainWindow::CreateLists() {
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    if (control.kind != ControlKind::kList || Control(control.id) != nullptr) {
+      continue;
+    }
+    HWND stand_in = stand_ins_[Index(control.id)];
+    const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(::GetDlgCtrlID(stand_in)));
+    HWND list = CreateList(control, id);
+    // Into the picture's place in the z-order (the Tab order, and just
+    // below its name), shown only once complete; the picture then goes,
+    // uncovering the same pixels.
+    ::SetWindowPos(list, stand_in, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ::DestroyWindow(stand_in);
+    stand_ins_[Index(control.id)] = nullptr;
+  }
+}
+
+HWND MainWindow::CreateList(const ControlDescription& control, HMENU id) {
+  const auto& box = control.box;
   // The height given here bounds the opened list: the system shrinks it to
   // its items, so room for twice the eight save slots is never cut short,
   // whatever the frame and font. Every item fits: no scroll bar.
-  HWND list = Checked(
-      ::CreateWindowExW(
-          0, L"COMBOBOX", nullptr,
-          kChildStyle | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, box.x,
-          box.y, box.width, box.height + 16 * list_item_height_, Handle(), id, instance_, nullptr),
-      "a drop-down list");
+  HWND list =
+      Checked(::CreateWindowExW(0, L"COMBOBOX", nullptr,
+                                WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | CBS_DROPDOWNLIST |
+                                    CBS_OWNERDRAWFIXED | CBS_HASSTRINGS,
+                                box.x, box.y, box.width, box.height + 16 * list_item_height_,
+                                Handle(), id, instance_, nullptr),
+              "a drop-down list");
   ::SendMessageW(list, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(control.font)), FALSE);
   ::SendMessageW(list, CB_SETITEMHEIGHT, 0, list_item_height_);
   FitClosedHeight(list, box.height);
   controls_[Index(control.id)] = list;
-  for (const std::string_view item : control.items) {
-    AppendItem(control.id, item);
+  const ListContent& content = lists_[Index(control.id)];
+  for (const std::wstring& item : content.items) {
+    AddItem(list, control, item);
   }
+  ::SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(content.selected), 0);
+  AttachAccessibility(list, control.id, [this](ControlId box) { return CheckValue(box); });
   return list;
 }
 
@@ -299,19 +340,36 @@ void MainWindow::AddTooltip(HWND control, std::string_view text) {
 }
 
 void MainWindow::ShowCentred() {
+  Show();
+  CompleteControls();
+}
+
+void MainWindow::Show() {
   // Made centred (see the constructor).
   ::ShowWindow(Handle(), SW_SHOW);
   ::UpdateWindow(Handle());
-  // Made once the window is drawn: a tip shows only after the pointer has
-  // rested on a control, which needs the message loop, so nothing looks
-  // different, and its popup (an X window of its own under Wine) no longer
-  // delays the window's first appearance.
+}
+
+void MainWindow::CompleteControls() {
+  CreateLists();
+  // A tip shows only after the pointer has rested on a control, which needs
+  // the message loop: made now, nothing looks different, and its pop-up (an
+  // X window of its own under Wine) does not delay the window's appearance.
   CreateTooltips();
 }
 
 void MainWindow::CreateTooltips() {
   if (tooltip_ != nullptr) {
     return;
+  }
+  // The common controls are loaded for the tooltips alone, now that the
+  // window shows: imported, they would be loaded, and their classes
+  // registered, before the window could appear.
+  const auto init_common_controls = LoadSystemFunction<decltype(&::InitCommonControlsEx)>(
+      L"comctl32.dll", "InitCommonControlsEx");
+  const INITCOMMONCONTROLSEX common{sizeof common, ICC_WIN95_CLASSES};
+  if (init_common_controls == nullptr || init_common_controls(&common) == FALSE) {
+    throw CreationError("the tooltips");
   }
   tooltip_ = Checked(
       ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -324,29 +382,45 @@ void MainWindow::CreateTooltips() {
 }
 
 void MainWindow::AppendItem(ControlId list, std::string_view text) {
-  const std::wstring wide = platform::Utf16FromUtf8(text);
-  HWND control = Control(list);
-  ::SendMessageW(control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+  lists_[Index(list)].items.push_back(platform::Utf16FromUtf8(text));
+  if (HWND control = Control(list); control != nullptr) {
+    AddItem(control, window::Describe(list), lists_[Index(list)].items.back());
+  }
+}
+
+void MainWindow::AddItem(HWND list, const ControlDescription& control,
+                         const std::wstring& text) const {
+  ::SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // The opened list is as wide as its longest item, and never narrower
   // than the box: a long save name can be read there whole.
   // Measured on the backdrop's DC, which is at hand and like the screen.
-  const Selection font(backdrop_.Get(), fonts_.Get(window::Describe(list).font));
+  const Selection font(backdrop_.Get(), fonts_.Get(control.font));
   SIZE extent{};
-  ::GetTextExtentPoint32W(backdrop_.Get(), wide.c_str(), static_cast<int>(wide.size()), &extent);
+  ::GetTextExtentPoint32W(backdrop_.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
   const LRESULT needed =
       extent.cx + kItemTextLeft + kItemTextRight + 2 * ::GetSystemMetrics(SM_CXBORDER);
-  if (needed > ::SendMessageW(control, CB_GETDROPPEDWIDTH, 0, 0)) {
-    ::SendMessageW(control, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(needed), 0);
+  if (needed > ::SendMessageW(list, CB_GETDROPPEDWIDTH, 0, 0)) {
+    ::SendMessageW(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(needed), 0);
   }
 }
 
 void MainWindow::SelectItem(ControlId list, int index) {
-  // Sends no selection notice, so no handler runs twice.
-  ::SendMessageW(Control(list), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (HWND control = Control(list); control != nullptr) {
+    // Sends no selection notice, so no handler runs twice.
+    ::SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    return;
+  }
+  const auto count = static_cast<int>(lists_[Index(list)].items.size());
+  lists_[Index(list)].selected = index >= 0 && index < count ? index : -1;
+  ::InvalidateRect(stand_ins_[Index(list)], nullptr, FALSE);
 }
 
 int MainWindow::SelectedItem(ControlId list) const {
-  return static_cast<int>(::SendMessageW(Control(list), CB_GETCURSEL, 0, 0));
+  // Once the real list exists, it holds the choice.
+  if (HWND control = Control(list); control != nullptr) {
+    return static_cast<int>(::SendMessageW(control, CB_GETCURSEL, 0, 0));
+  }
+  return lists_[Index(list)].selected;
 }
 
 int MainWindow::CheckValue(ControlId check_box) const {
@@ -368,7 +442,9 @@ void MainWindow::SetTextColour(ControlId label, window::Colour colour) {
 }
 
 void MainWindow::Focus(ControlId control) {
-  ::SetFocus(Control(control));
+  if (HWND target = Control(control); target != nullptr) {
+    ::SetFocus(target);
+  }
 }
 
 bool MainWindow::Filter(MSG& message) {
@@ -483,6 +559,8 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lparam);
       if (item->CtlType == ODT_COMBOBOX) {
         DrawList(*item);
+      } else if (item->CtlType == ODT_STATIC) {
+        DrawStandIn(*item);
       } else if (item->CtlType == ODT_BUTTON) {
         DrawCheckBox(*item);
       }
@@ -558,31 +636,66 @@ void MainWindow::DrawList(const DRAWITEMSTRUCT& item) const {
   if (!id) {
     return;
   }
-  const ControlDescription& list = window::Describe(*id);
   const bool closed = (item.itemState & ODS_COMBOBOXEDIT) != 0;
-  // The closed box always shows green on black; in the opened list the item
-  // under the mouse is shown the other way round.
-  const bool inverted = (item.itemState & ODS_SELECTED) != 0 && !closed;
-  const COLORREF text = ToColorRef(list.text_colour);
-  const COLORREF back = ToColorRef(list.background);
   RECT area = item.rcItem;
   RECT text_area = area;
   text_area.left += kItemTextLeft;
   if (closed) {
     ClosedBoxField(item, area, text_area);
   }
-  FillColour(item.hDC, area, inverted ? text : back);
-  if (item.itemID != static_cast<UINT>(-1)) {
-    const std::wstring words = ItemText(item.hwndItem, item.itemID);
-    ::SetBkMode(item.hDC, TRANSPARENT);
-    ::SetTextColor(item.hDC, inverted ? back : text);
-    const Selection font(item.hDC, fonts_.Get(list.font));
-    ::DrawTextW(item.hDC, words.c_str(), static_cast<int>(words.size()), &text_area,
-                DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
-  }
+  // The closed box always shows green on black; in the opened list the item
+  // under the mouse is shown the other way round.
+  const bool inverted = (item.itemState & ODS_SELECTED) != 0 && !closed;
+  const std::wstring words =
+      item.itemID != static_cast<UINT>(-1) ? ItemText(item.hwndItem, item.itemID) : std::wstring();
+  DrawItem(item.hDC, window::Describe(*id), area, text_area, inverted, words);
   if (closed && ShowsFocus(item)) {
     ::DrawFocusRect(item.hDC, &item.rcItem);
   }
+}
+
+void MainWindow::DrawStandIn(const DRAWITEMSTRUCT& item) const {
+  const std::optional<ControlId> id = IdOf(item.hwndItem);
+  if (!id) {
+    return;
+  }
+  // What the system's closed list draws around its item, in the colours
+  // and sizes of the system's settings: a sunken frame, and inside it at
+  // the right the arrow button, as wide as a scroll bar's arrow.
+  RECT box = item.rcItem;
+  ::DrawEdge(item.hDC, &box, EDGE_SUNKEN, BF_RECT);
+  const int edge_x = ::GetSystemMetrics(SM_CXEDGE);
+  const int edge_y = ::GetSystemMetrics(SM_CYEDGE);
+  RECT button{box.right - edge_x - ::GetSystemMetrics(SM_CXVSCROLL), box.top + edge_y,
+              box.right - edge_x, box.bottom - edge_y};
+  ::DrawFrameControl(item.hDC, &button, DFC_SCROLL, DFCS_SCROLLCOMBOBOX);
+  const RECT field{box.left + edge_x, box.top + edge_y, button.left, box.bottom - edge_y};
+  const RECT text_area{box.left + kClosedTextLeft, box.top + kClosedTextTop, button.left,
+                       box.bottom - kClosedTextTop};
+  const ListContent& content = lists_[Index(*id)];
+  const std::wstring none;
+  const std::wstring& words =
+      content.selected >= 0 ? content.items[static_cast<std::size_t>(content.selected)] : none;
+  const int saved = ::SaveDC(item.hDC);
+  ::IntersectClipRect(item.hDC, field.left, field.top, field.right, field.bottom);
+  DrawItem(item.hDC, window::Describe(*id), field, text_area, false, words);
+  ::RestoreDC(item.hDC, saved);
+}
+
+void MainWindow::DrawItem(HDC dc, const ControlDescription& list, const RECT& area,
+                          const RECT& text_area, bool inverted, const std::wstring& words) const {
+  const COLORREF text = ToColorRef(list.text_colour);
+  const COLORREF back = ToColorRef(list.background);
+  FillColour(dc, area, inverted ? text : back);
+  if (words.empty()) {
+    return;
+  }
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, inverted ? back : text);
+  const Selection font(dc, fonts_.Get(list.font));
+  RECT place = text_area;
+  ::DrawTextW(dc, words.c_str(), static_cast<int>(words.size()), &place,
+              DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_LEFT);
 }
 
 void MainWindow::DrawCheckBox(const DRAWITEMSTRUCT& item) const {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/window_services.h"
 #include "platform/platform.h"
@@ -19,9 +20,10 @@
 namespace zephran::win32 {
 
 // The launcher's window over plain Win32 controls, built from the window's
-// description: drop-down lists are owner-drawn combo boxes, check boxes
-// owner-drawn buttons whose value the window keeps, labels a small window
-// class of our own that paints its text over the background picture.
+// description: drop-down lists are owner-drawn combo boxes (shown first as
+// pictures of themselves, see CompleteControls), check boxes owner-drawn
+// buttons whose value the window keeps, labels a small window class of our
+// own that paints its text over the background picture.
 class MainWindow final : public window::MainPageView, public MessageFilter, private TextLabelHost {
  public:
   // Creates the window hidden, centred on the work area; the program runs
@@ -40,8 +42,13 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   COLORREF TextColour(window::ControlId label) const { return colours_[Index(label)]; }
 
   void Load() { controller_.Load(); }
-  // Shows the window, then gives its controls their tooltips.
+  // Show() and then CompleteControls(): what the program does.
   void ShowCentred();
+  // Shows the window, its lists still as pictures of themselves.
+  void Show();
+  // Puts the real drop-down lists in their pictures' places and gives the
+  // controls their tooltips.
+  void CompleteControls();
 
   void AppendItem(window::ControlId list, std::string_view text) override;
   void SelectItem(window::ControlId list, int index) override;
@@ -64,7 +71,11 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   void MakeBackdrop();
   void CreateControls();
   HWND CreateControl(const window::ControlDescription& control);
+  void CreateListStandIn(const window::ControlDescription& control, HMENU id);
+  void CreateLists();
   HWND CreateList(const window::ControlDescription& control, HMENU id);
+  void AddItem(HWND list, const window::ControlDescription& control,
+               const std::wstring& text) const;
   void FitClosedHeight(HWND list, int height) const;
   void CreateTooltips();
   void AddTooltip(HWND control, std::string_view text);
@@ -75,6 +86,9 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   void ShowFocusCues();
   bool ShowsFocus(const DRAWITEMSTRUCT& item) const;
   void DrawList(const DRAWITEMSTRUCT& item) const;
+  void DrawStandIn(const DRAWITEMSTRUCT& item) const;
+  void DrawItem(HDC dc, const window::ControlDescription& list, const RECT& area,
+                const RECT& text_area, bool inverted, const std::wstring& words) const;
   void DrawCheckBox(const DRAWITEMSTRUCT& item) const;
   std::optional<window::ControlId> IdOf(HWND control) const;
 
@@ -103,6 +117,14 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   // and its controls go with it (the tooltip too: the window owns it).
   OwnedWindow window_;
   std::array<HWND, window::kControlCount> controls_{};
+  // A list's items and choice, kept here until its real list exists (see
+  // CreateListStandIn); from then on the list holds them.
+  struct ListContent {
+    std::vector<std::wstring> items;
+    int selected = -1;
+  };
+  std::array<ListContent, window::kControlCount> lists_{};
+  std::array<HWND, window::kControlCount> stand_ins_{};
   HWND tooltip_ = nullptr;
   HWND saved_focus_ = nullptr;
   // Focus marks show once a key has been pressed in the window.

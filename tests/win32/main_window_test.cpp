@@ -159,6 +159,7 @@ std::wstring NameForScreenReaders(HWND control) {
 }
 
 TEST_F(MainWindowTest, ListsAndCheckBoxesCarryTheirAccessibleNames) {
+  Start();
   for (const auto& control : MainPageDescription().controls) {
     if (control.kind != ControlKind::kLabel) {
       EXPECT_EQ(NameForScreenReaders(Control(control.id)),
@@ -369,6 +370,49 @@ TEST_F(MainWindowTest, PaintsThePictureTheStripAndTheCheckBoxFrames) {
     EXPECT_EQ(at(left + 10, top + 10), kBlack) << Describe(box).name;
   }
   ::ReleaseDC(window.Handle(), screen);
+}
+
+// The client area's pixels, children included, as the window's surface
+// holds them after a full repaint.
+std::vector<COLORREF> ClientPixels(HWND window) {
+  ::RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  RECT client{};
+  ::GetClientRect(window, &client);
+  HDC dc = ::GetDCEx(window, nullptr, DCX_CACHE);  // not clipped to the parent
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < client.bottom; ++y) {
+    for (int x = 0; x < client.right; ++x) {
+      pixels.push_back(::GetPixel(dc, x, y));
+    }
+  }
+  ::ReleaseDC(window, dc);
+  return pixels;
+}
+
+// The window first shows pictures of its lists, then the real lists take
+// their places: the player must not see the change, whatever was chosen.
+TEST_F(MainWindowTest, ListPicturesLookExactlyLikeTheLists) {
+  platform.AddFile(Native("/g/savegames/slot1/A long name for a save.nam"));
+  ::SetCursorPos(0, 0);
+  window.Load();
+  window.Show();
+  Pump();
+  ASSERT_EQ(Control(ControlId::ListSlot), nullptr);
+  const std::vector<COLORREF> pictures = ClientPixels(window.Handle());
+  window.CompleteControls();
+  Pump();
+  ASSERT_NE(Control(ControlId::ListSlot), nullptr);
+  const std::vector<COLORREF> lists = ClientPixels(window.Handle());
+  ASSERT_EQ(pictures.size(), lists.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < pictures.size(); ++i) {
+    if (pictures[i] != lists[i] && differing++ < 5) {
+      ADD_FAILURE() << "pixel " << i % 302 << "," << i / 302 << ": picture " << std::hex
+                    << pictures[i] << ", list " << lists[i];
+    }
+  }
+  EXPECT_EQ(differing, 0);
 }
 
 }  // namespace
