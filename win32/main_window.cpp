@@ -78,6 +78,16 @@ void DrawCentred(HDC target, HBITMAP picture, const RECT& area, int shift) {
   ::BitBlt(target, x, y, size.bmWidth, size.bmHeight, source.Get(), 0, 0, SRCCOPY);
 }
 
+// The closed box's field (inside its frame, up to the arrow button) and
+// where its text goes, from the box's outer rectangle: for the real list and
+// for its picture alike.
+void ClosedBoxRects(const RECT& box, int button_left, RECT& field, RECT& text) {
+  field = {box.left + ::GetSystemMetrics(SM_CXEDGE), box.top + ::GetSystemMetrics(SM_CYEDGE),
+           button_left, box.bottom - ::GetSystemMetrics(SM_CYEDGE)};
+  text = {box.left + kClosedTextLeft, box.top + kClosedTextTop, button_left,
+          box.bottom - kClosedTextTop};
+}
+
 // Lays the closed box's text out as the Linux box does: from 3 px inside the
 // box's left edge to the arrow button, centred between 1 px inside its top
 // and bottom. The system keeps a margin around the field it hands over,
@@ -97,10 +107,8 @@ void ClosedBoxField(const DRAWITEMSTRUCT& item, RECT& field, RECT& text) {
   const int left = box.left - client.x;
   const int top = box.top - client.y;
   const int height = box.bottom - box.top;
-  const int edge = ::GetSystemMetrics(SM_CXEDGE);
-  field = {left + edge, top + edge, parts.rcButton.left, top + height - edge};
-  text = {left + kClosedTextLeft, top + kClosedTextTop, parts.rcButton.left,
-          top + height - kClosedTextTop};
+  ClosedBoxRects({left, top, left + (box.right - box.left), top + height}, parts.rcButton.left,
+                 field, text);
   ::SelectClipRgn(item.hDC, nullptr);
   ::IntersectClipRect(item.hDC, field.left, field.top, field.right, field.bottom);
 }
@@ -669,9 +677,9 @@ void MainWindow::DrawStandIn(const DRAWITEMSTRUCT& item) const {
   RECT button{box.right - edge_x - ::GetSystemMetrics(SM_CXVSCROLL), box.top + edge_y,
               box.right - edge_x, box.bottom - edge_y};
   ::DrawFrameControl(item.hDC, &button, DFC_SCROLL, DFCS_SCROLLCOMBOBOX);
-  const RECT field{box.left + edge_x, box.top + edge_y, button.left, box.bottom - edge_y};
-  const RECT text_area{box.left + kClosedTextLeft, box.top + kClosedTextTop, button.left,
-                       box.bottom - kClosedTextTop};
+  RECT field{};
+  RECT text_area{};
+  ClosedBoxRects(box, button.left, field, text_area);
   const ListContent& content = lists_[Index(*id)];
   const std::wstring none;
   const std::wstring& words =
