@@ -26,6 +26,9 @@ struct Installation {
 std::optional<Installation> FindInstallation(platform::Platform& platform,
                                              const std::string& own_dir) {
   for (const std::string& folder : {own_dir, own_dir + GameSubFolder()}) {
+    // A save killed while the file was moved aside must not make the
+    // installation look missing.
+    platform.FinishInterruptedSave(folder + kSettingsFile);
     if (std::string name = SettingsName(platform, folder); !name.empty()) {
       return Installation{folder, std::move(name)};
     }

@@ -20,6 +20,7 @@ class NativePlatform : public Platform {
   SaveResult WriteProfileStrings(const std::vector<ProfileValue>& values,
                                  const std::string& file) override;
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
+  void FinishInterruptedSave(const std::string& file) override;
   void SetNormalAttributes(const std::string& file) override;
   StartResult StartProgram(const CommandLine& command, WindowStyle style) override;
   std::string CheckStart(const CommandLine& command) override;

@@ -112,6 +112,13 @@ class Platform {
   // separator yields "." exactly when that folder exists.
   virtual std::string FirstDirEntry(const std::string& pattern, unsigned mask) = 0;
 
+  // Puts right what a save of `file` that was killed midway left beside it,
+  // should its launcher be gone: where a save moves the file aside for a
+  // moment (Windows' ReplaceFileW), the file is there again afterwards.
+  // Waits briefly for a save still running. Called before the file is
+  // looked for.
+  virtual void FinishInterruptedSave(const std::string& file) = 0;
+
   // Makes a file writable again (clears read-only and the like). A missing
   // file is not an error, and a symbolic link is left alone: the reset must
   // not reach a file outside the installation.

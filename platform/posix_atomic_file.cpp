@@ -1,8 +1,9 @@
 #include "platform/posix_atomic_file.h"
 
+#include "platform/save_marker.h"
+
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -37,6 +38,8 @@ constexpr auto kLockWait = std::chrono::seconds(2);
 constexpr auto kLockPoll = std::chrono::milliseconds(10);
 constexpr std::time_t kStaleAfterSeconds = 60;
 constexpr std::string_view kTooLarge = "larger than 1 MiB, too large for a settings file";
+// A save marker is a few short lines.
+constexpr std::size_t kLargestMarker = 4096;
 
 class Descriptor {
  public:
@@ -122,27 +125,6 @@ bool HasHoles(int descriptor, const struct stat& status) {
 #else
   return status.st_blocks * 512 < status.st_size;
 #endif
-}
-
-// Every other writer of the file takes the same lock; a file system without
-// locks leaves the checks before the rename as the only guard.
-bool Lock(int descriptor) {
-  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-  for (;;) {
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
-      return true;
-    }
-    if (errno == EINTR) {
-      continue;
-    }
-    if (errno != EWOULDBLOCK) {
-      return true;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      return false;
-    }
-    std::this_thread::sleep_for(kLockPoll);
-  }
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -265,6 +247,175 @@ bool WriteAll(int descriptor, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+// The save lock (save_marker.h) on Linux: an open file description lock
+// on the marker, which conflicts with the fcntl lock Wine takes for the
+// Windows program's LockFileEx, and which, unlike a traditional fcntl lock,
+// no other close of the file in this process can release. A descriptor
+// open for reading only can take a read lock, which still tells a held
+// marker from an abandoned one. 0, or the errno.
+int LockMarker(int marker) {
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = static_cast<off_t>(kSaveLockOffset);
+  range.l_len = static_cast<off_t>(kSaveLockLength);
+  for (;;) {
+    if (::fcntl(marker, F_OFD_SETLK, &range) == 0) {
+      return 0;
+    }
+    if (errno == EBADF && range.l_type == F_WRLCK) {
+      range.l_type = F_RDLCK;
+    } else if (errno != EINTR) {
+      return errno;
+    }
+  }
+}
+
+bool Held(int error) {
+  return error == EAGAIN || error == EACCES;
+}
+
+// A marker's record in the folder of `marker`: a dead save's backup put back
+// where the file is missing, its working files removed, each only while it
+// is a regular file of that name.
+void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
+  if (record.file.empty()) {
+    return;
+  }
+  const fs::path folder = FolderOf(marker);
+  const auto regular = [](const fs::path& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+  };
+  if (!record.backup.empty() && regular(folder / record.backup)) {
+    struct stat file {};
+    if (::lstat((folder / record.file).c_str(), &file) != 0 && errno == ENOENT) {
+      // link() never replaces a file someone made meanwhile.
+      if (::link((folder / record.backup).c_str(), (folder / record.file).c_str()) != 0) {
+        return;
+      }
+    }
+    ::unlink((folder / record.backup).c_str());
+  }
+  if (!record.copy.empty() && regular(folder / record.copy)) {
+    ::unlink((folder / record.copy).c_str());
+  }
+}
+
+// Another user's marker may be ours to look at but not to change.
+int OpenMarker(const fs::path& path) {
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  const int marker = ::open(path.c_str(), O_RDWR | kFlags);
+  return marker < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)
+             ? ::open(path.c_str(), O_RDONLY | kFlags)
+             : marker;
+}
+
+enum class Clearing { Cleared, InUse, NotOurs, Failed };
+
+struct ClearResult {
+  Clearing outcome = Clearing::Failed;
+  std::string reason;
+};
+
+// A marker whose launcher is gone is cleared: what its save left is put
+// right, then it goes. One that is locked belongs to a save running now.
+ClearResult ClearAbandonedSave(const fs::path& marker_path) {
+  const std::string name = marker_path.filename().string();
+  const Descriptor marker(OpenMarker(marker_path));
+  if (!marker.Valid()) {
+    return errno == ENOENT  ? ClearResult{Clearing::Cleared, {}}
+           : errno == ELOOP ? ClearResult{Clearing::NotOurs, {}}
+                            : ClearResult{Clearing::Failed, Because("cannot open " + name, errno)};
+  }
+  struct stat status {};
+  if (::fstat(marker.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    return {Clearing::NotOurs, {}};
+  }
+  const int locked = LockMarker(marker.Get());
+  if (Held(locked) || (locked != 0 && status.st_mtime >= std::time(nullptr) - kStaleAfterSeconds)) {
+    return {Clearing::InUse, {}};
+  }
+  const std::optional<std::string> bytes = ReadAll(marker.Get(), kLargestMarker);
+  const std::optional<SaveMarkerRecord> record = bytes ? ParseSaveMarker(*bytes) : std::nullopt;
+  if (!record) {
+    return {Clearing::NotOurs, {}};
+  }
+  UndoAbandonedSave(marker_path, *record);
+  struct stat named {};
+  if (::lstat(marker_path.c_str(), &named) != 0 || !SameFile(named, status)) {
+    return {Clearing::Cleared, {}};  // someone else cleared it meanwhile
+  }
+  if (::unlink(marker_path.c_str()) != 0 && errno != ENOENT) {
+    return {
+        Clearing::Failed,
+        Because(name + " was left by a save that did not finish, and cannot be removed", errno)};
+  }
+  return {Clearing::Cleared, {}};
+}
+
+// The save lock, held: our marker, created exclusively and locked. Leaving
+// it removes the marker.
+class SaveLock {
+ public:
+  SaveLock(fs::path path, int descriptor) : path_(std::move(path)), marker_(descriptor) {}
+  SaveLock(const SaveLock&) = delete;
+  SaveLock& operator=(const SaveLock&) = delete;
+  ~SaveLock() { ::unlink(path_.c_str()); }
+
+  int Get() const { return marker_.Get(); }
+
+ private:
+  fs::path path_;
+  Descriptor marker_;
+};
+
+// Takes the save lock of `target` once a save still running has ended
+// (kLockWait at most) and a dead one's marker is cleared; why not, if not.
+std::optional<std::string> TakeSaveLock(const fs::path& target, std::optional<SaveLock>& lock) {
+  const fs::path path =
+      FolderOf(target) / (target.filename().string() + std::string(kSaveMarkerSuffix));
+  const std::string name = path.filename().string();
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    const int created =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (created >= 0) {
+      lock.emplace(path, created);
+      // Without locks (some network file systems) the exclusive creation
+      // still guards, and the marker's age tells a dead save.
+      LockMarker(created);
+      if (!WriteAll(created, SaveMarkerStart(target.filename().string()))) {
+        const int error = errno;
+        lock.reset();
+        return Because("cannot write a file beside it", error);
+      }
+      return std::nullopt;
+    }
+    if (errno != EEXIST) {
+      return Because("cannot create a file beside it", errno);
+    }
+    const ClearResult cleared = ClearAbandonedSave(path);
+    switch (cleared.outcome) {
+      case Clearing::Cleared:
+        break;
+      case Clearing::InUse:
+        if (std::chrono::steady_clock::now() >= deadline) {
+          return "another launcher is saving it (" + name + ")";
+        }
+        std::this_thread::sleep_for(kLockPoll);
+        break;
+      case Clearing::NotOurs:
+        return name + " beside it was not made by a launcher; remove it to save";
+      case Clearing::Failed:
+        return cleared.reason;
+    }
+    if (std::chrono::steady_clock::now() >= deadline + kLockWait) {
+      return "another launcher is saving it (" + name + ")";
+    }
+  }
 }
 
 #ifdef __linux__
@@ -390,13 +541,20 @@ Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int origina
 }
 
 // nullopt: someone created the file meanwhile; edit theirs.
-std::optional<SaveResult> CreateFile(const fs::path& target, const FileEdit& edit) {
+// Takes the save lock, when not held yet; why not, if it cannot.
+using LockSave = std::function<std::optional<std::string>()>;
+
+std::optional<SaveResult> CreateFile(const fs::path& target, const FileEdit& edit,
+                                     const LockSave& lock) {
   const std::optional<std::string> bytes = edit(std::string());
   if (!bytes) {
     return Failed("the new values cannot be written into it");
   }
   if (bytes->size() > kLargestEditableFile) {
     return Failed("the new values would make it " + std::string(kTooLarge));
+  }
+  if (std::optional<std::string> refused = lock()) {
+    return Failed(*refused);
   }
   const Prepared copy = PrepareCopy(target, *bytes, -1, nullptr);
   if (!copy.path) {
@@ -479,10 +637,16 @@ int OpenToEdit(const fs::path& target) {
 }
 
 // One read-edit-replace; nullopt when the file changed under us.
-std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) {
+// The file is read without the lock: a read-only installation that already
+// holds the values needs none. A save by another launcher between our read
+// and our lock shows in the check before the rename, and the edit is made
+// again, under the lock.
+std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
+                                  const LockSave& lock) {
   struct stat named {};
   if (::lstat(target.c_str(), &named) != 0) {
-    return errno == ENOENT ? CreateFile(target, edit) : Failed(Because("cannot look at it", errno));
+    return errno == ENOENT ? CreateFile(target, edit, lock)
+                           : Failed(Because("cannot look at it", errno));
   }
   if (std::optional<std::string> refused = Refusal(named)) {
     return Failed(*refused);
@@ -493,15 +657,12 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
                ? std::nullopt
                : std::optional(Failed(Because("cannot open it", errno)));
   }
-  if (!Lock(file.Get())) {
-    return Failed("another program keeps it locked");
-  }
   struct stat read {};
   if (::fstat(file.Get(), &read) != 0) {
     return Failed(Because("cannot look at it", errno));
   }
   if (!SameFile(read, named) || !StillAsRead(target, file.Get(), read)) {
-    return std::nullopt;  // replaced while we waited for the lock
+    return std::nullopt;  // replaced since we looked
   }
   if (std::optional<std::string> refused = Refusal(read)) {
     return Failed(*refused);
@@ -525,6 +686,9 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit) 
     return Saved();
   }
   if (std::optional<std::string> refused = WriteRefusal(target, read, updated->size())) {
+    return Failed(*refused);
+  }
+  if (std::optional<std::string> refused = lock()) {
     return Failed(*refused);
   }
   const Prepared copy = PrepareCopy(target, *updated, file.Get(), &read);
@@ -567,8 +731,12 @@ SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
   }
   IgnoreFileSizeSignal();
   RemoveStaleTemporaries(*target);
+  std::optional<SaveLock> held;
+  const LockSave lock = [&]() -> std::optional<std::string> {
+    return held ? std::nullopt : TakeSaveLock(*target, held);
+  };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (std::optional<SaveResult> result = TryEdit(*target, edit)) {
+    if (std::optional<SaveResult> result = TryEdit(*target, edit, lock)) {
       return *result;
     }
   }

@@ -26,9 +26,10 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& cur
 // size limit, another writer), the file holds either all of its old bytes or
 // all of the new ones, and never undoes or cuts another program's write:
 //
-// - The file is read once under an advisory lock (flock) that other
-//   launchers wait for, edited in memory, and the result written to a
-//   temporary file beside it that reaches the disk and is renamed over it.
+// - The file is read once, edited in memory, and the result written to a
+//   temporary file beside it that reaches the disk and is renamed over it,
+//   under the save lock every launcher takes, the Windows one under Wine
+//   included (save_marker.h): another launcher's save is waited for briefly.
 // - Just before the rename, a file that is no longer the one read (device,
 //   inode, size, modification time) is read and edited again, a few times at
 //   most; a missing file is created without overwriting one made meanwhile.
@@ -47,7 +48,9 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& cur
 //   (the copy would fill its holes), and a file of another user when we are
 //   not root (the replacement would be ours, and rewriting in place could
 //   leave the owner's file cut).
-// - Temporary files of earlier writers that were killed are removed.
+// - Temporary files and save markers of earlier writers that were killed
+//   are removed; nothing else is, and a marker that is a link or was not
+//   made by a launcher stops the save.
 //
 // The path is used as given; case-insensitive lookup is the caller's part.
 SaveResult EditFile(const std::filesystem::path& target, const FileEdit& edit);

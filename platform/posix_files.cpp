@@ -157,6 +157,12 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
   }
 }
 
+void NativePlatform::FinishInterruptedSave(const std::string&) {
+  // Nothing to finish: a save here replaces the file in one rename, and
+  // leaves at worst a stale marker and a temporary file, which the next save
+  // clears (posix_atomic_file.cpp).
+}
+
 void NativePlatform::SetNormalAttributes(const std::string& file) {
   try {
     // Read-only is the only one of the Windows attributes POSIX has; hidden

@@ -19,8 +19,9 @@ class FakePlatform : public platform::Platform, public core::WindowServices {
   std::string program_folder;
   std::map<std::string, std::string> files;  // path -> content
   std::set<std::string> folders;
-  std::set<std::string> read_only;  // writes to these fail
-  std::string save_error;           // when set, every write fails with this reason
+  std::set<std::string> read_only;                 // writes to these fail
+  std::map<std::string, std::string> moved_aside;  // path -> content
+  std::string save_error;                          // when set, every write fails with this reason
   platform::StartResult start_result{true, ""};
   std::string start_refusal;         // what CheckStart answers
   platform::StartWatch start_watch;  // what WatchStart answers
@@ -52,6 +53,14 @@ class FakePlatform : public platform::Platform, public core::WindowServices {
   platform::SaveResult WriteProfileStrings(const std::vector<platform::ProfileValue>& values,
                                            const std::string& file) override;
   std::string FirstDirEntry(const std::string& pattern, unsigned mask) override;
+  // Puts back what `moved_aside` holds for the file, as after a save killed
+  // while the file was moved aside.
+  void FinishInterruptedSave(const std::string& file) override {
+    if (const auto found = moved_aside.find(file); found != moved_aside.end()) {
+      AddFile(file, found->second);
+      moved_aside.erase(found);
+    }
+  }
   void SetNormalAttributes(const std::string& file) override;
   platform::StartResult StartProgram(const platform::CommandLine& command,
                                      platform::WindowStyle style) override;

@@ -98,6 +98,20 @@ TEST(LocatorRootTest, RootFolderGetsNoSecondSeparator) {
   EXPECT_EQ(state.OwnDir, Native("/"));
 }
 
+// A save killed while the file was moved aside is finished before the file
+// is looked for, so the installation is found.
+TEST(LocatorInterruptedSaveTest, IsFinishedBeforeTheFileIsLookedFor) {
+  FakePlatform platform;
+  platform.program_folder = Native("/g");
+  platform.moved_aside[Native("/g/zp/zephran.ini")] = "[Display]\r\n";
+  LauncherState state;
+
+  LocateInstallation(platform, platform, state);
+
+  EXPECT_EQ(state.BadDir, kFalse);
+  EXPECT_EQ(state.SettingsFile, Native("/g/zp/zephran.ini"));
+}
+
 TEST(LocatorMissingTest, LeavesEverythingElseUntouched) {
   FakePlatform platform;
   platform.program_folder = Native("/nowhere");

@@ -510,26 +510,63 @@ TEST_F(PosixFaultsTest, AnotherWritersChangeIsNeverUndone) {
   EXPECT_TRUE(Read(file).ends_with("; " + std::to_string(reads) + "\r\n"));
 }
 
-// Another launcher's lock: its own open file, released after `held`.
-TEST_F(PosixFaultsTest, ALockedFileIsWaitedForBriefly) {
+// Another launcher's save lock: its marker beside the file, locked with a
+// traditional fcntl lock as Wine locks it for the Windows program, and
+// released after `held`. A marker nobody holds is a dead save's and is
+// cleared; one that is a link, or not a launcher's, is left alone.
+TEST_F(PosixFaultsTest, AnotherLaunchersSaveIsWaitedForBrieflyAndADeadOnesCleared) {
   const fs::path file = Write("zephran.ini", kSettings);
+  const fs::path marker = root_ / "zephran.ini.saving~";
+  const std::string record = "Zephran Loader+ save in progress\r\nfile=zephran.ini\r\n";
   for (const auto held : {300ms, 2500ms}) {
-    const int holder = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    std::thread release([&] {
+    Write("zephran.ini.saving~", record);
+    // In a process of its own, as the Wine server holds it: a traditional
+    // lock goes with any close of the file by its process.
+    int locked[2];
+    ASSERT_EQ(::pipe(locked), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+      const int descriptor = ::open(marker.c_str(), O_RDWR | O_CLOEXEC);
+      struct flock range {};
+      range.l_type = F_WRLCK;
+      range.l_start = off_t{1} << 28;
+      range.l_len = 1;
+      const char taken = ::fcntl(descriptor, F_SETLK, &range) == 0 ? 'y' : 'n';
+      (void)!::write(locked[1], &taken, 1);
       std::this_thread::sleep_for(held);
-      ::close(holder);
-    });
+      ::_exit(0);
+    }
+    char taken = 0;
+    ASSERT_EQ(::read(locked[0], &taken, 1), 1);
+    ::close(locked[0]);
+    ::close(locked[1]);
+    ASSERT_EQ(taken, 'y');
     const auto start = std::chrono::steady_clock::now();
-    const SaveResult result =
-        platform_.WriteProfileStrings(Values(zephran::testing::kFullScreenLaunch), file.string());
+    const SaveResult result = platform_.WriteProfileStrings(
+        Values(held < 1s ? zephran::testing::kFullScreenLaunch : zephran::testing::kWindowedLaunch),
+        file.string());
     const auto waited = std::chrono::steady_clock::now() - start;
-    release.join();
+    ::waitpid(holder, nullptr, 0);
 
     EXPECT_EQ(result.saved, held < 1s) << result.reason;
-    EXPECT_EQ(result.reason, result.saved ? "" : "another program keeps it locked");
+    EXPECT_EQ(result.reason,
+              result.saved ? "" : "another launcher is saving it (zephran.ini.saving~)");
     EXPECT_GE(waited, std::min<std::chrono::milliseconds>(held, 2s) - 50ms);
     EXPECT_LT(waited, 2400ms);
+    EXPECT_EQ(fs::exists(marker), !result.saved);
+    fs::remove(marker);
+  }
+  // Planted: a link to the player's file, and a file that is no marker.
+  const fs::path victim = Write("victim", "mine");
+  fs::create_symlink(victim, marker);
+  for (int planted = 0; planted < 2; ++planted) {
+    const SaveResult result =
+        platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
+    EXPECT_EQ(result.reason,
+              "zephran.ini.saving~ beside it was not made by a launcher; remove it to save");
+    EXPECT_EQ(Read(victim), "mine");
+    fs::remove(marker);
+    Write("zephran.ini.saving~", "[Display]\r\n");
   }
 }
 
@@ -603,13 +640,15 @@ TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
     ASSERT_TRUE(reachable.contains(now)) << "after kill " << kills << " the file is:\n" << now;
     seen.insert(now);
     for (const auto& entry : Snapshot(root_)) {
-      ASSERT_TRUE(entry.first == "zephran.ini" || IsTemporaryName(entry.first)) << entry.first;
+      ASSERT_TRUE(entry.first == "zephran.ini" || entry.first == "zephran.ini.saving~" ||
+                  IsTemporaryName(entry.first))
+          << entry.first;
     }
   }
 
   const std::size_t leftovers = Snapshot(root_).size() - 1;
   std::cout << kills << " kills, " << seen.size() << " different states, " << leftovers
-            << " temporary files left by kills during a write\n";
+            << " temporary files and markers left by kills during a write\n";
   // Timing decides where the kills land; more than one state shows that
   // some landed after a launch's write.
   EXPECT_GE(seen.size(), 2u);

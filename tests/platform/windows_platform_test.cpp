@@ -210,14 +210,23 @@ TEST_F(WindowsPlatformTest, GroupedWritesSetEveryValueOrSayWhyNot) {
   EXPECT_FALSE(platform_.WriteProfileStrings(values, huge).saved);
 }
 
-// What a save leaves beside the file while it runs.
+// What a save leaves beside the file while it runs: its marker and working
+// files, all named after the file.
 std::vector<std::string> Leftovers(const std::string& settings) {
   std::vector<std::string> found;
-  for (const char* suffix : {".new~", ".old~"}) {
-    if (Attributes(settings + suffix) != INVALID_FILE_ATTRIBUTES) {
-      found.push_back(settings + suffix);
-    }
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = FindFirstFileW(Wide(settings + ".*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    return found;
   }
+  // "name.*" also matches the name itself.
+  const std::wstring own = std::filesystem::path(Wide(settings)).filename().wstring();
+  do {
+    if (entry.cFileName != own) {
+      found.push_back(Utf8FromUtf16(entry.cFileName));
+    }
+  } while (FindNextFileW(search, &entry) != FALSE);
+  FindClose(search);
   return found;
 }
 
@@ -290,18 +299,53 @@ TEST_F(WindowsPlatformTest, ASaveIsWholeOrNothingAndWritesNothingItNeedNot) {
   }
 }
 
-// A save killed inside the swap leaves the original under its kept name, one
-// killed before it leaves the copy: the next save undoes both.
-TEST_F(WindowsPlatformTest, AKilledSavesLeftoversAreUndone) {
-  for (const bool original_moved : {true, false}) {
-    SCOPED_TRACE(original_moved ? "original under its kept name" : "original in place");
-    const std::string settings = Path(original_moved ? "moved.ini" : "in-place.ini");
-    WriteBytes(original_moved ? settings + ".old~" : settings, kSettings);
-    WriteBytes(settings + ".new~", "[Display]\r\nScreenW");
-    if (!original_moved) {
-      WriteBytes(settings + ".old~", "[Display]\r\nScreenWidth=1\r\n");
+// A save killed inside ReplaceFileW leaves the original under its backup
+// name only, one killed before it a copy; its marker names both. The next
+// start puts the original back, the next save removes the rest; a marker
+// that is not one of ours stops the save and is left alone.
+TEST_F(WindowsPlatformTest, AKilledSaveIsFinishedFromItsMarker) {
+  const auto marker = [](const std::string& name, const std::string& lines) {
+    return "Zephran Loader+ save in progress\r\nfile=" + name + "\r\n" + lines;
+  };
+  struct Case {
+    const char* name;
+    bool original_moved;  // only under the backup name
+    std::string marker;
+    const char* reason;  // of the save after it; empty when saved
+  };
+  const std::vector<Case> cases = {
+      {"moved", true,
+       marker("moved.ini", "copy=moved.ini.0001.new~\r\nbackup=moved.ini.0001.old~\r\n"), ""},
+      {"in-place", false,
+       marker("in-place.ini", "copy=in-place.ini.0001.new~\r\nbackup=in-place.ini.0001.old~\r\nco"),
+       ""},
+      {"foreign", false, "[Display]\r\n",
+       "foreign.ini.saving~ beside it was not made by a launcher; remove it to save"},
+      {"elsewhere", false, marker("elsewhere.ini", "copy=other.ini\r\n"),
+       "elsewhere.ini.saving~ beside it was not made by a launcher; remove it to save"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string settings = Path(std::string(c.name) + ".ini");
+    WriteBytes(settings + ".0001.old~", c.original_moved ? kSettings : "[Display]\r\nScreenW");
+    if (!c.original_moved) {
+      WriteBytes(settings, kSettings);
     }
-    ASSERT_TRUE(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, settings).saved);
+    WriteBytes(settings + ".0001.new~", "[Display]\r\nScreenW");
+    WriteBytes(settings + ".saving~", c.marker);
+    WriteBytes(Path("other.ini"), "mine");
+
+    platform_.FinishInterruptedSave(settings);
+    EXPECT_EQ(ReadBytes(settings).value_or(""), kSettings);
+    const SaveResult result =
+        platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, settings);
+
+    EXPECT_EQ(result.reason, c.reason);
+    EXPECT_EQ(ReadBytes(Path("other.ini")), "mine");
+    if (*c.reason != '\0') {
+      EXPECT_EQ(Leftovers(settings).size(), 3u);
+      continue;
+    }
     EXPECT_EQ(ReadBytes(settings).value_or("").find("Gamma=4"), kSettings.find("Gamma=4"));
     EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, settings), "1");
     EXPECT_EQ(Leftovers(settings), std::vector<std::string>{});
@@ -312,7 +356,7 @@ TEST_F(WindowsPlatformTest, AKilledSavesLeftoversAreUndone) {
 // refused with a message before any of them is called (it is what crashed);
 // up to the limit, everything works.
 TEST_F(WindowsPlatformTest, PathsTooLongForTheSystemAreRefusedBeforeItIsCalled) {
-  constexpr std::size_t kLongestSettings = MAX_PATH - 1 - 5;  // room for the copy's ".new~"
+  constexpr std::size_t kLongestSettings = MAX_PATH - 1 - 10;  // room for ".1a2b.new~"
   const std::string folder = Path("");
   const std::string longest =
       folder + std::string(kLongestSettings - 4 - Wide(folder).size(), 'd') + "\\z.i";
@@ -323,7 +367,7 @@ TEST_F(WindowsPlatformTest, PathsTooLongForTheSystemAreRefusedBeforeItIsCalled) 
   EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "", 255, longest), "1");
 
   EXPECT_EQ(platform_.WriteProfileStrings({{"Audio", "Subtitles", "1"}}, longest + "n").reason,
-            "its path is 255 characters long, and Windows' profile functions take at most 254 "
+            "its path is 250 characters long, and Windows' profile functions take at most 249 "
             "here");
   const std::string deep = folder + std::string(3000, 'd') + "\\zephran.ini";
   EXPECT_EQ(platform_.ReadProfileString("Audio", "Subtitles", "none", 255, deep), "none");

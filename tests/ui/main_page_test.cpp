@@ -40,6 +40,7 @@ class FakePlatform : public zp::Platform, public zephran::core::WindowServices {
     return {};
   }
   std::string FirstDirEntry(const std::string&, unsigned) override { return {}; }
+  void FinishInterruptedSave(const std::string&) override {}
   void SetNormalAttributes(const std::string&) override {}
   zp::StartResult StartProgram(const zp::CommandLine&, zp::WindowStyle) override { return {}; }
   void ShowMessage(std::string_view prompt, std::string_view) override {

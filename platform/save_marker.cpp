@@ -1,0 +1,98 @@
+#include "platform/save_marker.h"
+
+#include <vector>
+
+namespace zephran::platform {
+
+namespace {
+
+constexpr std::string_view kHeader = "Zephran Loader+ save in progress";
+constexpr std::string_view kCopyEnd = ".new~";
+constexpr std::string_view kBackupEnd = ".old~";
+
+// A name in the marker's own folder: no folder part, no device, nothing
+// that leads elsewhere.
+bool PlainName(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("\\/:\0", 4)) == std::string_view::npos;
+}
+
+// "<file>.<anything plain><end>", the shape of the working files we make.
+bool WorkingFileOf(std::string_view name, std::string_view file, std::string_view end) {
+  return name.empty() ||
+         (PlainName(name) && name.size() > file.size() + 1 + end.size() && name.starts_with(file) &&
+          name[file.size()] == '.' && name.ends_with(end));
+}
+
+// The whole lines only: a line is appended in one write, and one that a
+// kill cut short never counts.
+std::vector<std::string_view> Lines(std::string_view bytes) {
+  std::vector<std::string_view> lines;
+  for (std::size_t end = bytes.find('\n'); end != std::string_view::npos; end = bytes.find('\n')) {
+    std::string_view line = bytes.substr(0, end);
+    if (line.ends_with('\r')) {
+      line.remove_suffix(1);
+    }
+    lines.push_back(line);
+    bytes.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string SaveMarkerStart(std::string_view file) {
+  return std::string(kHeader) + "\r\nfile=" + std::string(file) + "\r\n";
+}
+
+std::string SaveMarkerLine(SaveMarkerName name, std::string_view value) {
+  return std::string(name == SaveMarkerName::Copy ? "copy=" : "backup=") + std::string(value) +
+         "\r\n";
+}
+
+std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerName name) {
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::string text(file);
+  text += '.';
+  for (int shift = 12; shift >= 0; shift -= 4) {
+    text += kDigits[(unique >> shift) & 0xF];
+  }
+  text += name == SaveMarkerName::Copy ? kCopyEnd : kBackupEnd;
+  return text;
+}
+
+std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
+  SaveMarkerRecord record;
+  const std::vector<std::string_view> lines = Lines(bytes);
+  if (lines.empty()) {
+    return record;
+  }
+  if (lines.front() != kHeader) {
+    return std::nullopt;
+  }
+  for (std::size_t at = 1; at < lines.size(); ++at) {
+    const std::string_view line = lines[at];
+    const std::size_t equals = line.find('=');
+    const std::string_view key = line.substr(0, equals);
+    const std::string value(equals == std::string_view::npos ? "" : line.substr(equals + 1));
+    std::string* field = key == "file"     ? &record.file
+                         : key == "copy"   ? &record.copy
+                         : key == "backup" ? &record.backup
+                                           : nullptr;
+    if (field == nullptr || equals == std::string_view::npos || !field->empty()) {
+      return std::nullopt;
+    }
+    *field = value;
+  }
+  if (!record.file.empty() && !PlainName(record.file)) {
+    return std::nullopt;
+  }
+  if ((record.file.empty() && (!record.copy.empty() || !record.backup.empty())) ||
+      !WorkingFileOf(record.copy, record.file, kCopyEnd) ||
+      !WorkingFileOf(record.backup, record.file, kBackupEnd)) {
+    return std::nullopt;
+  }
+  return record;
+}
+
+}  // namespace zephran::platform

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zephran::platform {
+
+// While a launcher saves a settings file, a marker beside it says so: it is
+// created exclusively (so a planted link or file is never taken for it),
+// locked for as long as its maker lives, and names the working files that
+// save made. Both programs, the Linux one and the Windows one (also under
+// Wine, where both may save into the same folder), take this one lock
+// before they change the file, and a marker nobody holds any more is what a
+// later launcher clears: it finishes or undoes the dead save from what the
+// marker names, and removes nothing else.
+
+// "<file>.saving~" beside the file, for the file's own name.
+inline constexpr std::string_view kSaveMarkerSuffix = ".saving~";
+
+// The byte range every launcher locks in the marker: far past what it holds,
+// so that a lock (which Windows enforces on reads) never stands in the way
+// of reading it. Wine hands a LockFileEx lock on to Linux as the same fcntl
+// range, so the two programs see each other's lock.
+inline constexpr std::uint64_t kSaveLockOffset = std::uint64_t{1} << 28;
+inline constexpr std::uint64_t kSaveLockLength = 1;
+
+// A marker's contents: the settings file's name and the working files of the
+// save, each a plain name in the same folder (UTF-8). Empty when not made.
+struct SaveMarkerRecord {
+  std::string file;
+  std::string copy;    // the new contents, before they take the file's place
+  std::string backup;  // the old file, while it is moved aside (Windows only)
+};
+
+// What a marker holds from its creation on, and the line added for each
+// working file once that file has been created (exclusively). A marker only
+// ever grows, one whole line at a time.
+std::string SaveMarkerStart(std::string_view file);
+enum class SaveMarkerName { Copy, Backup };
+std::string SaveMarkerLine(SaveMarkerName name, std::string_view value);
+
+// A working file's name: "<file>.<4 hex digits of unique>.new~" for the copy,
+// ".old~" for the backup. The digits let many saves, live or dead, sit side
+// by side; each is created exclusively, so a name someone planted is skipped.
+std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerName name);
+inline constexpr std::size_t kSaveWorkingNameExtra = 10;  // ".1a2b.new~"
+
+// The record a launcher wrote, or nullopt when the bytes are not a marker of
+// ours, or name anything but the file's own working files (so that a
+// marker made up by someone else can never make us touch another file). An
+// empty marker, or one whose last line was cut short, is ours: its maker
+// died while writing it.
+std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes);
+
+}  // namespace zephran::platform

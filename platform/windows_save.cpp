@@ -1,0 +1,677 @@
+// Saving the settings file on Windows, and under Wine where Linux players
+// run this program: the system's own profile writer works on a copy beside
+// the file, the copy is checked and then takes the file's place, all under
+// the save lock that every launcher takes (save_marker.h).
+#include "platform/windows_save.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/native_platform.h"
+#include "platform/profile_file.h"
+#include "platform/save_marker.h"
+#include "platform/windows_api.h"
+#include "platform/windows_entries.h"
+#include "platform/windows_text.h"
+
+namespace zephran::platform {
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// The profile functions copy the name into a MAX_PATH buffer of their own;
+// a longer one has been seen to corrupt their heap, so it never reaches
+// them. They write to the working copy, whose name is the file's and a bit.
+constexpr std::size_t kLongestProfilePath = MAX_PATH - 1;
+constexpr std::size_t kLongestSettingsPath = kLongestProfilePath - kSaveWorkingNameExtra;
+
+// Another program that holds the file open mostly lets go within moments;
+// much longer means something is stuck, and the player is better told.
+constexpr DWORD kInUseWaitMs = 2000;
+constexpr DWORD kInUsePollMs = 50;
+// How often the file may change under us before we give up.
+constexpr int kAttempts = 5;
+// Where the system has no locks, a marker younger than this may still be
+// in use: a save takes milliseconds, also over a network.
+constexpr ULONGLONG kAbandonedAfter100ns = 60ULL * 10'000'000ULL;
+// A marker is a few short lines.
+constexpr std::size_t kLargestMarker = 4096;
+
+SaveResult Saved() {
+  return SaveResult{true, {}};
+}
+
+SaveResult Failed(std::string reason) {
+  return SaveResult{false, std::move(reason)};
+}
+
+std::string Because(std::string_view what, DWORD error) {
+  return std::string(what) + " (" + SystemErrorText(error) + ")";
+}
+
+bool InUse(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Runs `attempt` (which gives 0 or an error code) again while `busy` says
+// another program is in the way, for kInUseWaitMs at most.
+template <typename Attempt, typename Busy>
+DWORD WhileBusy(const Attempt& attempt, const Busy& busy) {
+  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
+  for (;;) {
+    const DWORD error = attempt();
+    if (!busy(error) || ::GetTickCount64() >= deadline) {
+      return error;
+    }
+    ::Sleep(kInUsePollMs);
+  }
+}
+
+template <typename Attempt>
+DWORD WhileInUse(const Attempt& attempt) {
+  return WhileBusy(attempt, InUse);
+}
+
+bool IsWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool Exists(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Someone else has the file open: it cannot be opened sharing nothing.
+bool HeldOpenElsewhere(const std::wstring& path) {
+  const FileHandle alone(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  return !alone.Valid() && ::GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Up to `limit` + 1 bytes of an open file from its start, or the error.
+DWORD ReadHandle(HANDLE file, std::size_t limit, std::string& bytes) {
+  bytes.assign(limit + 1, '\0');
+  std::size_t total = 0;
+  DWORD got = 0;
+  BOOL read = TRUE;
+  while (total < bytes.size() &&
+         (read = ::ReadFile(file, bytes.data() + total, static_cast<DWORD>(bytes.size() - total),
+                            &got, nullptr)) != FALSE &&
+         got > 0) {
+    total += got;
+  }
+  bytes.resize(total);
+  return read != FALSE ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// The file's bytes (at most one more than kLargestProfileFile), or the error.
+DWORD ReadBytes(const std::wstring& path, std::string& bytes) {
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() ? ReadHandle(file.Get(), kLargestProfileFile, bytes) : ::GetLastError();
+}
+
+DWORD WriteHandle(HANDLE file, std::string_view bytes) {
+  // A short write (a nearly full disk) is followed by one that says why.
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ==
+        FALSE) {
+      return ::GetLastError();
+    }
+    if (written == 0) {
+      return ERROR_DISK_FULL;
+    }
+    bytes.remove_prefix(written);
+  }
+  return ::FlushFileBuffers(file) != FALSE ? ERROR_SUCCESS : ::GetLastError();
+}
+
+DWORD FlushToDisk(const std::wstring& path) {
+  const FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.Valid() && ::FlushFileBuffers(file.Get()) != FALSE ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// Removes a file this launcher made, and only that: the entry must still be
+// the plain file of that name, not something put in its place since.
+void RemoveOwnFile(const std::wstring& path) {
+  const FileHandle file(OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES));
+  if (file.Valid() && IsPlainFileAt(file.Get(), path)) {
+    DeleteOpened(file.Get());
+  }
+}
+
+// Where writes to `path` land: through a link to its target, so that the
+// link stays and its target is replaced. `path` itself when it is missing.
+std::wstring WhereItLeads(const std::wstring& path) {
+  const FileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::wstring final_path = file.Valid() ? FinalPath(file.Get()) : std::wstring();
+  return final_path.empty() ? path : final_path;
+}
+
+std::wstring Sibling(const std::wstring& path, std::string_view name) {
+  const std::wstring folder = FolderPart(path);
+  return (folder.back() == L'\\' ? folder : folder + L'\\') + Utf16FromUtf8(name);
+}
+
+// 0 when this handle now holds the save lock, ERROR_LOCK_VIOLATION when
+// another launcher does, or why the system cannot lock here.
+DWORD TryLock(HANDLE marker) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(kSaveLockOffset & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(kSaveLockOffset >> 32);
+  return ::LockFileEx(marker, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                      static_cast<DWORD>(kSaveLockLength), 0, &at) != FALSE
+             ? ERROR_SUCCESS
+             : ::GetLastError();
+}
+
+bool Recent(HANDLE file) {
+  FILETIME written{};
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  if (::GetFileTime(file, nullptr, nullptr, &written) == FALSE) {
+    return true;
+  }
+  const auto ticks = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return ticks(now) < ticks(written) + kAbandonedAfter100ns;
+}
+
+// The save lock of one file, held: the marker beside the file, created by
+// us and locked. Leaving it removes the marker.
+class SaveMarker {
+ public:
+  explicit SaveMarker(HANDLE handle) : handle_(handle) {}
+  SaveMarker(const SaveMarker&) = delete;
+  SaveMarker& operator=(const SaveMarker&) = delete;
+  ~SaveMarker() { DeleteOpened(handle_.Get()); }
+
+  // Appends one whole line, on the disk when this returns 0.
+  DWORD Append(std::string_view line) {
+    LARGE_INTEGER start{};
+    if (::SetFilePointerEx(handle_.Get(), start, nullptr, FILE_END) == FALSE) {
+      return ::GetLastError();
+    }
+    return WriteHandle(handle_.Get(), line);
+  }
+
+ private:
+  FileHandle handle_;
+};
+
+// Puts back or removes what a dead save left, from its marker's record.
+void UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& record) {
+  if (record.file.empty()) {
+    return;
+  }
+  const std::wstring file = Sibling(marker_path, record.file);
+  if (!record.backup.empty()) {
+    const std::wstring backup = Sibling(marker_path, record.backup);
+    bool plain = false;
+    {
+      const FileHandle kept(OpenEntry(backup, FILE_READ_ATTRIBUTES));
+      plain = kept.Valid() && IsPlainFileAt(kept.Get(), backup);
+    }
+    // Killed between ReplaceFileW's two steps: the file is there under its
+    // backup name only.
+    if (plain && !Exists(file) && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+      ::MoveFileExW(backup.c_str(), file.c_str(), MOVEFILE_WRITE_THROUGH);
+    } else if (plain) {
+      RemoveOwnFile(backup);
+    }
+  }
+  if (!record.copy.empty()) {
+    RemoveOwnFile(Sibling(marker_path, record.copy));
+  }
+}
+
+// Another user's marker may be ours to look at but not to remove; one on
+// its way out cannot be opened at all.
+HANDLE OpenMarker(const std::wstring& path) {
+  const HANDLE marker = OpenEntry(path, GENERIC_READ | GENERIC_WRITE | DELETE);
+  return marker == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_ACCESS_DENIED
+             ? OpenEntry(path, GENERIC_READ)
+             : marker;
+}
+
+enum class Clearing { Cleared, InUse, NotOurs, Failed };
+
+struct ClearResult {
+  Clearing outcome = Clearing::Failed;
+  std::string reason;
+};
+
+// A marker whose launcher is gone: what its save left is put right, then it
+// goes. One that is locked belongs to a launcher saving right now.
+ClearResult ClearAbandonedSave(const std::wstring& marker_path) {
+  const std::string marker_name = Utf8FromUtf16(NamePart(marker_path));
+  const FileHandle marker(OpenMarker(marker_path));
+  if (!marker.Valid()) {
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+      return {Clearing::Cleared, {}};
+    }
+    return error == ERROR_ACCESS_DENIED || InUse(error)
+               ? ClearResult{Clearing::InUse, {}}
+               : ClearResult{Clearing::Failed, Because("cannot open " + marker_name, error)};
+  }
+  if (!IsPlainFileAt(marker.Get(), marker_path)) {
+    return {Clearing::NotOurs, {}};
+  }
+  const DWORD locked = TryLock(marker.Get());
+  if (locked == ERROR_LOCK_VIOLATION || (locked != ERROR_SUCCESS && Recent(marker.Get()))) {
+    return {Clearing::InUse, {}};
+  }
+  std::string bytes;
+  if (const DWORD error = ReadHandle(marker.Get(), kLargestMarker, bytes); error != 0) {
+    return {Clearing::Failed, Because("cannot read " + marker_name, error)};
+  }
+  const std::optional<SaveMarkerRecord> record =
+      bytes.size() <= kLargestMarker ? ParseSaveMarker(bytes) : std::nullopt;
+  if (!record) {
+    return {Clearing::NotOurs, {}};
+  }
+  UndoAbandonedSave(marker_path, *record);
+  if (!DeleteOpened(marker.Get())) {
+    return {Clearing::Failed, Because(marker_name + " was left by a save that did not finish, and "
+                                                    "cannot be removed",
+                                      ::GetLastError())};
+  }
+  return {Clearing::Cleared, {}};
+}
+
+// Takes the save lock of `target`: its marker, created exclusively and
+// locked, once a save still running has ended (kInUseWaitMs at most) and a
+// dead one's marker is cleared. Empty text when taken; else why not.
+std::string TakeSaveLock(const std::wstring& target, std::optional<SaveMarker>& marker) {
+  const std::wstring path = target + Utf16FromUtf8(kSaveMarkerSuffix);
+  const std::string name = Utf8FromUtf16(NamePart(path));
+  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
+  for (;;) {
+    const HANDLE created =
+        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (created != INVALID_HANDLE_VALUE) {
+      marker.emplace(created);
+      // A system without locks (some network shares) still has the
+      // exclusive creation; the marker's age then tells a dead save.
+      TryLock(created);
+      if (const DWORD error = marker->Append(SaveMarkerStart(Utf8FromUtf16(NamePart(target))));
+          error != ERROR_SUCCESS) {
+        marker.reset();
+        return Because("cannot write a file beside it", error);
+      }
+      return {};
+    }
+    const DWORD error = ::GetLastError();
+    const bool there = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       (error == ERROR_ACCESS_DENIED && Exists(path));
+    if (!there) {
+      return Because("cannot create a file beside it", error);
+    }
+    const ClearResult cleared = ClearAbandonedSave(path);
+    switch (cleared.outcome) {
+      case Clearing::Cleared:
+        break;
+      case Clearing::InUse:
+        if (::GetTickCount64() >= deadline) {
+          return "another launcher is saving it (" + name + ")";
+        }
+        ::Sleep(kInUsePollMs);
+        break;
+      case Clearing::NotOurs:
+        return name + " beside it was not made by a launcher; remove it to save";
+      case Clearing::Failed:
+        return cleared.reason;
+    }
+    if (::GetTickCount64() >= deadline + kInUseWaitMs) {
+      return "another launcher is saving it (" + name + ")";
+    }
+  }
+}
+
+// A working file beside `target`, created exclusively under a name no one
+// else uses, and recorded in the marker before anything is written to it.
+struct WorkingFile {
+  std::wstring path;
+  DWORD error = ERROR_SUCCESS;
+};
+
+WorkingFile CreateWorkingFile(const std::wstring& target, SaveMarkerName kind, SaveMarker& marker,
+                              std::string_view bytes) {
+  const std::string file = Utf8FromUtf16(NamePart(target));
+  const unsigned seed = ::GetCurrentProcessId() * 2654435761u + ::GetTickCount();
+  for (unsigned attempt = 0; attempt < 64; ++attempt) {
+    const std::string name = SaveWorkingName(file, (seed + attempt * 40503u) & 0xFFFFu, kind);
+    const std::wstring path = Sibling(target, name);
+    const FileHandle created(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!created.Valid()) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+        continue;
+      }
+      return {{}, error};
+    }
+    DWORD error = marker.Append(SaveMarkerLine(kind, name));
+    if (error == ERROR_SUCCESS) {
+      error = WriteHandle(created.Get(), bytes);
+    }
+    if (error != ERROR_SUCCESS) {
+      DeleteOpened(created.Get());
+      return {{}, error};
+    }
+    return {path, ERROR_SUCCESS};
+  }
+  return {{}, ERROR_FILE_EXISTS};
+}
+
+// Every section and key of the file, as the system lists them, in the ANSI
+// code page.
+std::vector<ProfileKey> ListKeys(const std::wstring& path) {
+  std::vector<ProfileKey> keys;
+  // The lists are never longer than the file, which is at most
+  // kLargestProfileFile bytes.
+  std::wstring buffer(kLargestProfileFile + 2, L'\0');
+  const DWORD names_length = ::GetPrivateProfileSectionNamesW(
+      buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+  std::vector<std::wstring> sections;
+  for (std::size_t at = 0; at < names_length && buffer[at] != L'\0';) {
+    sections.emplace_back(buffer.c_str() + at);
+    at += sections.back().size() + 1;
+  }
+  for (const std::wstring& section : sections) {
+    const DWORD length = ::GetPrivateProfileSectionW(
+        section.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()), path.c_str());
+    for (std::size_t at = 0; at < length && buffer[at] != L'\0';) {
+      const std::wstring_view entry(buffer.c_str() + at);
+      at += entry.size() + 1;
+      keys.push_back({AnsiFromUtf16(section), AnsiFromUtf16(entry.substr(0, entry.find(L'=')))});
+    }
+  }
+  return keys;
+}
+
+// Section and key names match as the system matches them: without regard
+// to case (the game's names are ASCII).
+bool ProfileNamesMatch(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+// The copy as written to the disk reads, as the game reads it, the new
+// values and every other key as the original did. The system's own reading
+// of the copy cannot tell: it answers from what it meant to write.
+bool WrittenWhole(const std::vector<ProfileValue>& values, const std::vector<ProfileKey>& keys,
+                  const std::string& before, const std::string& after) {
+  const auto written = [&](const ProfileKey& key) {
+    return std::any_of(values.begin(), values.end(), [&](const ProfileValue& value) {
+      return ProfileNamesMatch(value.section, key.section) && ProfileNamesMatch(value.key, key.key);
+    });
+  };
+  for (const ProfileKey& key : keys) {
+    if (!written(key) && FindProfileValue(before, key.section, key.key) !=
+                             FindProfileValue(after, key.section, key.key)) {
+      return false;
+    }
+  }
+  // The last write of a key is the one that counts.
+  for (auto value = values.rbegin(); value != values.rend(); ++value) {
+    const bool later = std::any_of(values.rbegin(), value, [&](const ProfileValue& other) {
+      return ProfileNamesMatch(other.section, value->section) &&
+             ProfileNamesMatch(other.key, value->key);
+    });
+    if (!later && FindProfileValue(after, value->section, value->key) != value->value) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool UsesOneRename(ReplaceMethod method) {
+  // Wine's ReplaceFileW moves the file aside and then the copy in: a reader
+  // in between finds no settings. Wine keeps no ACLs or streams, so one
+  // rename loses nothing there.
+  return method == ReplaceMethod::OneRename || (method == ReplaceMethod::Detect && IsWine());
+}
+
+// One rename over the file. Wine (like Windows) refuses to replace a file
+// someone has open, the game reading it say, which lets go within moments.
+SaveResult ReplaceInOneStep(const std::wstring& target, const std::wstring& copy) {
+  const DWORD error = WhileBusy(
+      [&]() -> DWORD {
+        return ::MoveFileExW(copy.c_str(), target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE
+                   ? ERROR_SUCCESS
+                   : ::GetLastError();
+      },
+      [&](DWORD error) {
+        return InUse(error) || (error == ERROR_ACCESS_DENIED && HeldOpenElsewhere(target));
+      });
+  if (error == ERROR_SUCCESS) {
+    return Saved();
+  }
+  return Failed(InUse(error) || HeldOpenElsewhere(target)
+                    ? std::string("another program holds it open")
+                    : Because("cannot replace it", error));
+}
+
+// ReplaceFileW, which keeps the original's attributes, ACL and streams. The
+// original goes to a backup of ours first, recorded in the marker, so that
+// a kill between its two steps leaves something the next start puts back.
+SaveResult ReplaceKeepingSecurity(const std::wstring& target, const std::wstring& copy,
+                                  SaveMarker& marker) {
+  const WorkingFile backup = CreateWorkingFile(target, SaveMarkerName::Backup, marker, {});
+  if (backup.path.empty()) {
+    return Failed(Because("cannot create a file beside it", backup.error));
+  }
+  const DWORD error = WhileInUse([&]() -> DWORD {
+    return ::ReplaceFileW(target.c_str(), copy.c_str(), backup.path.c_str(),
+                          REPLACEFILE_WRITE_THROUGH, nullptr, nullptr) != FALSE
+               ? ERROR_SUCCESS
+               : ::GetLastError();
+  });
+  switch (error) {
+    case ERROR_SUCCESS:
+      RemoveOwnFile(backup.path);
+      return Saved();
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+      // The original went to the backup and the copy could not follow.
+      if (!Exists(target)) {
+        ::MoveFileExW(backup.path.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      }
+      RemoveOwnFile(backup.path);
+      return Failed(Because("cannot replace it", error));
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+      // Some network file systems have no ReplaceFileW.
+      RemoveOwnFile(backup.path);
+      return ReplaceInOneStep(target, copy);
+    default:
+      RemoveOwnFile(backup.path);
+      return Failed(InUse(error) ? std::string("another program holds it open")
+                                 : Because("cannot replace it", error));
+  }
+}
+
+// The system's writer on a copy of the file, checked and put in place; any
+// failure leaves the original as it was. nullopt when the file changed while
+// we worked.
+std::optional<SaveResult> SaveThroughCopy(const std::vector<ProfileValue>& values,
+                                          const std::wstring& target, DWORD attributes,
+                                          ReplaceMethod method, SaveMarker& marker) {
+  const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+  std::string before;
+  if (existed) {
+    const DWORD error = WhileInUse([&] { return ReadBytes(target, before); });
+    if (error != ERROR_SUCCESS) {
+      return Failed(InUse(error) ? std::string("another program holds it open")
+                                 : Because("cannot read it", error));
+    }
+  }
+  // The player's only copy is never written: the system's writer works on a
+  // copy beside it, which is checked and then put in its place.
+  const WorkingFile made = CreateWorkingFile(target, SaveMarkerName::Copy, marker, before);
+  if (made.path.empty()) {
+    return Failed(Because("cannot write a copy beside it", made.error));
+  }
+  const std::wstring& copy = made.path;
+  const auto give_up = [&](std::string reason) {
+    RemoveOwnFile(copy);
+    return Failed(std::move(reason));
+  };
+  for (const ProfileValue& entry : values) {
+    if (::WritePrivateProfileStringW(Utf16FromAnsi(entry.section).c_str(),
+                                     Utf16FromAnsi(entry.key).c_str(),
+                                     Utf16FromAnsi(entry.value).c_str(), copy.c_str()) == FALSE) {
+      return give_up(Because("cannot write", ::GetLastError()));
+    }
+  }
+  std::string after;
+  if (const DWORD error = FlushToDisk(copy); error != ERROR_SUCCESS) {
+    return give_up(Because("cannot write", error));
+  }
+  if (const DWORD error = ReadBytes(copy, after); error != ERROR_SUCCESS) {
+    return give_up(Because("cannot read back what was written", error));
+  }
+  if (after.size() > kLargestProfileFile) {
+    return give_up("the new values would make it larger than 1 MiB, too large for a settings file");
+  }
+  if (!WrittenWhole(values, existed ? ListKeys(target) : std::vector<ProfileKey>{}, before,
+                    after)) {
+    // The system's writer reports success on a full disk and leaves the file cut.
+    return give_up("it could not be written whole (is the disk full?)");
+  }
+  // Another program's write since we read the file must not be undone: its
+  // bytes are read again, with the copy made from them.
+  if (existed) {
+    std::string now;
+    const DWORD error = WhileInUse([&] { return ReadBytes(target, now); });
+    if (error != ERROR_SUCCESS) {
+      return give_up(InUse(error) ? std::string("another program holds it open")
+                                  : Because("cannot read it", error));
+    }
+    if (now != before) {
+      RemoveOwnFile(copy);
+      return std::nullopt;
+    }
+  } else if (Exists(target)) {
+    RemoveOwnFile(copy);
+    return std::nullopt;  // created meanwhile
+  }
+  if (!existed) {
+    if (::MoveFileExW(copy.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) == FALSE) {
+      return give_up(Because("cannot create it", ::GetLastError()));
+    }
+    return Saved();
+  }
+  SaveResult result = UsesOneRename(method) ? ReplaceInOneStep(target, copy)
+                                            : ReplaceKeepingSecurity(target, copy, marker);
+  if (!result.saved) {
+    RemoveOwnFile(copy);
+    return result;
+  }
+  // ReplaceFileW keeps them on Windows; Wine's, and a rename, give the file
+  // the copy's.
+  if (::GetFileAttributesW(target.c_str()) != attributes) {
+    ::SetFileAttributesW(target.c_str(), attributes);
+  }
+  return result;
+}
+
+std::string LengthRefusal(std::size_t length, std::string_view what) {
+  return std::string(what) + std::to_string(length) +
+         " characters long, and Windows' profile functions take at most " +
+         std::to_string(kLongestSettingsPath) + " here";
+}
+
+// The file already holds every value as the game reads it: nothing needs
+// writing, so a read-only installation set up as the player wants it plays.
+bool HoldsAlready(const std::vector<ProfileValue>& values, const std::string& file) {
+  NativePlatform reader;
+  return std::all_of(values.begin(), values.end(), [&](const ProfileValue& entry) {
+    return reader.ReadProfileString(entry.section, entry.key, "\n", kLargestProfileFile, file) ==
+           entry.value;
+  });
+}
+
+}  // namespace
+
+bool TooLargeForAProfile(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return ::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE &&
+         ((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) >
+             kLargestProfileFile;
+}
+
+SaveResult SaveProfileValues(const std::vector<ProfileValue>& values, const std::string& file,
+                             ReplaceMethod method) {
+  const std::wstring path = Utf16FromUtf8(file);
+  if (path.size() > kLongestSettingsPath) {
+    return Failed(LengthRefusal(path.size(), "its path is "));
+  }
+  const std::wstring target = WhereItLeads(path);
+  if (target.size() > kLongestSettingsPath) {
+    return Failed(LengthRefusal(target.size(), "it is a link to a path "));
+  }
+  if (TooLargeForAProfile(target)) {
+    return Failed("it is larger than 1 MiB, too large for a settings file");
+  }
+  if (HoldsAlready(values, file)) {
+    return Saved();
+  }
+  std::optional<SaveMarker> marker;
+  if (std::string refusal = TakeSaveLock(target, marker); !refusal.empty()) {
+    return Failed(std::move(refusal));
+  }
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (existed && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Failed("it is a folder");
+    }
+    if (existed && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      return Failed("it is read-only");
+    }
+    if (std::optional<SaveResult> result =
+            SaveThroughCopy(values, target, attributes, method, *marker)) {
+      return *result;
+    }
+  }
+  return Failed("other programs kept changing it");
+}
+
+void FinishInterruptedSave(const std::string& file) {
+  const std::wstring marker = Utf16FromUtf8(file) + Utf16FromUtf8(kSaveMarkerSuffix);
+  if (!Exists(marker)) {
+    return;  // as after every save that finished
+  }
+  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
+  while (ClearAbandonedSave(marker).outcome == Clearing::InUse && ::GetTickCount64() < deadline) {
+    ::Sleep(kInUsePollMs);
+  }
+}
+
+std::string WithSaveLock(const std::string& file, const std::function<void()>& held) {
+  std::optional<SaveMarker> marker;
+  std::string refusal = TakeSaveLock(WhereItLeads(Utf16FromUtf8(file)), marker);
+  if (refusal.empty()) {
+    held();
+  }
+  return refusal;
+}
+
+}  // namespace zephran::platform
