@@ -20,6 +20,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace zephran::platform {
@@ -50,6 +51,7 @@ class Descriptor {
 
   int Get() const { return descriptor_; }
   bool Valid() const { return descriptor_ >= 0; }
+  int Release() { return std::exchange(descriptor_, -1); }
   // False when the close reports an error (possible for delayed writes).
   bool Close() {
     const int descriptor = descriptor_;
@@ -304,6 +306,22 @@ void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
   }
 }
 
+// `path` names the open file itself still.
+bool NamesOpenFile(const fs::path& path, int descriptor) {
+  struct stat named {};
+  struct stat open {};
+  return ::lstat(path.c_str(), &named) == 0 && ::fstat(descriptor, &open) == 0 &&
+         SameFile(named, open);
+}
+
+// Removes `path` only while it names the open file: never a marker another
+// launcher made in its place.
+void UnlinkIfStill(const fs::path& path, int descriptor) {
+  if (NamesOpenFile(path, descriptor)) {
+    ::unlink(path.c_str());
+  }
+}
+
 // Another user's marker may be ours to look at but not to change.
 int OpenMarker(const fs::path& path) {
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -331,8 +349,13 @@ ClearResult ClearAbandonedSave(const fs::path& marker_path) {
                             : ClearResult{Clearing::Failed, Because("cannot open " + name, errno)};
   }
   struct stat status {};
+  // One that went meanwhile was a save that ended: the caller tries again.
+  const auto not_ours = [&] {
+    return NamesOpenFile(marker_path, marker.Get()) ? ClearResult{Clearing::NotOurs, {}}
+                                                    : ClearResult{Clearing::Cleared, {}};
+  };
   if (::fstat(marker.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
-    return {Clearing::NotOurs, {}};
+    return not_ours();
   }
   const int locked = LockMarker(marker.Get());
   if (Held(locked) || (locked != 0 && status.st_mtime >= std::time(nullptr) - kStaleAfterSeconds)) {
@@ -341,11 +364,10 @@ ClearResult ClearAbandonedSave(const fs::path& marker_path) {
   const std::optional<std::string> bytes = ReadAll(marker.Get(), kLargestMarker);
   const std::optional<SaveMarkerRecord> record = bytes ? ParseSaveMarker(*bytes) : std::nullopt;
   if (!record) {
-    return {Clearing::NotOurs, {}};
+    return not_ours();
   }
   UndoAbandonedSave(marker_path, *record);
-  struct stat named {};
-  if (::lstat(marker_path.c_str(), &named) != 0 || !SameFile(named, status)) {
+  if (!NamesOpenFile(marker_path, marker.Get())) {
     return {Clearing::Cleared, {}};  // someone else cleared it meanwhile
   }
   if (::unlink(marker_path.c_str()) != 0 && errno != ENOENT) {
@@ -363,7 +385,7 @@ class SaveLock {
   SaveLock(fs::path path, int descriptor) : path_(std::move(path)), marker_(descriptor) {}
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
-  ~SaveLock() { ::unlink(path_.c_str()); }
+  ~SaveLock() { UnlinkIfStill(path_, marker_.Get()); }
 
   int Get() const { return marker_.Get(); }
 
@@ -380,18 +402,30 @@ std::optional<std::string> TakeSaveLock(const fs::path& target, std::optional<Sa
   const std::string name = path.filename().string();
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   for (;;) {
-    const int created =
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (created >= 0) {
-      lock.emplace(path, created);
-      // Without locks (some network file systems) the exclusive creation
-      // still guards, and the marker's age tells a dead save.
-      LockMarker(created);
-      if (!WriteAll(created, SaveMarkerStart(target.filename().string()))) {
+    // However others come and go, this ends.
+    if (std::chrono::steady_clock::now() >= deadline + kLockWait) {
+      return "another launcher is saving it (" + name + ")";
+    }
+    Descriptor created(
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (created.Valid()) {
+      // Another launcher may have taken it, empty and not yet locked, for a
+      // dead save's and be clearing it: then it is not ours, and we start
+      // again. Without locks (some network file systems) the exclusive
+      // creation still guards, and the marker's age tells a dead save.
+      if (Held(LockMarker(created.Get()))) {
+        std::this_thread::sleep_for(kLockPoll);
+        continue;
+      }
+      if (!WriteAll(created.Get(), SaveMarkerStart(target.filename().string()))) {
         const int error = errno;
-        lock.reset();
+        UnlinkIfStill(path, created.Get());
         return Because("cannot write a file beside it", error);
       }
+      if (!NamesOpenFile(path, created.Get())) {
+        continue;
+      }
+      lock.emplace(path, created.Release());
       return std::nullopt;
     }
     if (errno != EEXIST) {
@@ -411,9 +445,6 @@ std::optional<std::string> TakeSaveLock(const fs::path& target, std::optional<Sa
         return name + " beside it was not made by a launcher; remove it to save";
       case Clearing::Failed:
         return cleared.reason;
-    }
-    if (std::chrono::steady_clock::now() >= deadline + kLockWait) {
-      return "another launcher is saving it (" + name + ")";
     }
   }
 }

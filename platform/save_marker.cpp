@@ -79,7 +79,9 @@ std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
                          : key == "copy"   ? &record.copy
                          : key == "backup" ? &record.backup
                                            : nullptr;
-    if (field == nullptr || equals == std::string_view::npos || !field->empty()) {
+    // A later line of a kind supersedes an earlier one: it names the file
+    // that save went on with, when the first name was taken.
+    if (field == nullptr || equals == std::string_view::npos) {
       return std::nullopt;
     }
     *field = value;

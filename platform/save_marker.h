@@ -35,8 +35,9 @@ struct SaveMarkerRecord {
 };
 
 // What a marker holds from its creation on, and the line added for each
-// working file once that file has been created (exclusively). A marker only
-// ever grows, one whole line at a time.
+// working file just before that file is created (exclusively). A marker only
+// ever grows, one whole line at a time; of two lines of a kind, the later
+// counts.
 std::string SaveMarkerStart(std::string_view file);
 enum class SaveMarkerName { Copy, Backup };
 std::string SaveMarkerLine(SaveMarkerName name, std::string_view value);

@@ -84,6 +84,16 @@ bool IsPlainFileAt(HANDLE file, const std::wstring& path) {
          SamePath(file_path, Joined(folder_path, NamePart(path)));
 }
 
+bool StillAt(HANDLE file, const std::wstring& path) {
+  const FileHandle named(OpenEntry(path, FILE_READ_ATTRIBUTES));
+  BY_HANDLE_FILE_INFORMATION held{};
+  BY_HANDLE_FILE_INFORMATION now{};
+  return named.Valid() && ::GetFileInformationByHandle(file, &held) != FALSE &&
+         ::GetFileInformationByHandle(named.Get(), &now) != FALSE &&
+         held.dwVolumeSerialNumber == now.dwVolumeSerialNumber &&
+         held.nFileIndexHigh == now.nFileIndexHigh && held.nFileIndexLow == now.nFileIndexLow;
+}
+
 bool DeleteOpened(HANDLE file) {
   FILE_DISPOSITION_INFO dispose{};
   dispose.DeleteFile = TRUE;

@@ -8,6 +8,7 @@
 #include "platform/windows_api.h"
 
 #include <string>
+#include <utility>
 
 namespace zephran::platform {
 
@@ -27,6 +28,7 @@ class ScopedHandle {
 
   bool Valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
   HANDLE Get() const { return handle_; }
+  HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
 
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
@@ -50,6 +52,9 @@ std::wstring NamePart(const std::wstring& path);
 // not a folder, not a link (Windows' or, under Wine, Linux's) that leads
 // elsewhere. The folder may be reached through links; the last name may not.
 bool IsPlainFileAt(HANDLE file, const std::wstring& path);
+
+// `path` names the open file itself still: not removed or replaced since.
+bool StillAt(HANDLE file, const std::wstring& path);
 
 // Deletes the open file (it needs DELETE access): the entry checked is the
 // one removed, whatever its name leads to by now.

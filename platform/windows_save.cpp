@@ -265,8 +265,13 @@ ClearResult ClearAbandonedSave(const std::wstring& marker_path) {
                ? ClearResult{Clearing::InUse, {}}
                : ClearResult{Clearing::Failed, Because("cannot open " + marker_name, error)};
   }
+  // One that went meanwhile was a save that ended: the caller tries again.
+  const auto not_ours = [&] {
+    return StillAt(marker.Get(), marker_path) ? ClearResult{Clearing::NotOurs, {}}
+                                              : ClearResult{Clearing::Cleared, {}};
+  };
   if (!IsPlainFileAt(marker.Get(), marker_path)) {
-    return {Clearing::NotOurs, {}};
+    return not_ours();
   }
   const DWORD locked = TryLock(marker.Get());
   if (locked == ERROR_LOCK_VIOLATION || (locked != ERROR_SUCCESS && Recent(marker.Get()))) {
@@ -279,9 +284,14 @@ ClearResult ClearAbandonedSave(const std::wstring& marker_path) {
   const std::optional<SaveMarkerRecord> record =
       bytes.size() <= kLargestMarker ? ParseSaveMarker(bytes) : std::nullopt;
   if (!record) {
-    return {Clearing::NotOurs, {}};
+    return not_ours();
   }
   UndoAbandonedSave(marker_path, *record);
+  // Under Wine the removal happens at the close, by name: the name must
+  // still be this marker's.
+  if (!StillAt(marker.Get(), marker_path)) {
+    return {Clearing::Cleared, {}};
+  }
   if (!DeleteOpened(marker.Get())) {
     return {Clearing::Failed, Because(marker_name + " was left by a save that did not finish, and "
                                                     "cannot be removed",
@@ -298,19 +308,33 @@ std::string TakeSaveLock(const std::wstring& target, std::optional<SaveMarker>& 
   const std::string name = Utf8FromUtf16(NamePart(path));
   const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
   for (;;) {
+    // However others come and go, this ends.
+    if (::GetTickCount64() >= deadline + kInUseWaitMs) {
+      return "another launcher is saving it (" + name + ")";
+    }
     const HANDLE created =
         ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (created != INVALID_HANDLE_VALUE) {
-      marker.emplace(created);
-      // A system without locks (some network shares) still has the
+      FileHandle fresh(created);
+      // Another launcher may have taken it, empty and not yet locked, for a
+      // dead save's and be clearing it: then it is not ours, and we start
+      // again. A system without locks (some network shares) still has the
       // exclusive creation; the marker's age then tells a dead save.
-      TryLock(created);
-      if (const DWORD error = marker->Append(SaveMarkerStart(Utf8FromUtf16(NamePart(target))));
-          error != ERROR_SUCCESS) {
-        marker.reset();
+      if (TryLock(fresh.Get()) == ERROR_LOCK_VIOLATION) {
+        ::Sleep(kInUsePollMs);
+        continue;
+      }
+      const DWORD error =
+          WriteHandle(fresh.Get(), SaveMarkerStart(Utf8FromUtf16(NamePart(target))));
+      if (error != ERROR_SUCCESS) {
+        DeleteOpened(fresh.Get());
         return Because("cannot write a file beside it", error);
       }
+      if (!StillAt(fresh.Get(), path)) {
+        continue;
+      }
+      marker.emplace(fresh.Release());
       return {};
     }
     const DWORD error = ::GetLastError();
@@ -334,14 +358,12 @@ std::string TakeSaveLock(const std::wstring& target, std::optional<SaveMarker>& 
       case Clearing::Failed:
         return cleared.reason;
     }
-    if (::GetTickCount64() >= deadline + kInUseWaitMs) {
-      return "another launcher is saving it (" + name + ")";
-    }
   }
 }
 
-// A working file beside `target`, created exclusively under a name no one
-// else uses, and recorded in the marker before anything is written to it.
+// A working file beside `target`, under a name no one else uses, recorded
+// in the marker before it is created (exclusively), so that a kill at any
+// moment leaves nothing the marker does not name.
 struct WorkingFile {
   std::wstring path;
   DWORD error = ERROR_SUCCESS;
@@ -354,20 +376,24 @@ WorkingFile CreateWorkingFile(const std::wstring& target, SaveMarkerName kind, S
   for (unsigned attempt = 0; attempt < 64; ++attempt) {
     const std::string name = SaveWorkingName(file, (seed + attempt * 40503u) & 0xFFFFu, kind);
     const std::wstring path = Sibling(target, name);
-    const FileHandle created(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (Exists(path)) {
+      continue;  // a dead save's, or planted
+    }
+    if (const DWORD error = marker.Append(SaveMarkerLine(kind, name)); error != ERROR_SUCCESS) {
+      return {{}, error};
+    }
+    const FileHandle created(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!created.Valid()) {
       const DWORD error = ::GetLastError();
+      // A link planted there, leading nowhere, looks missing until then; the
+      // marker's next line for this kind supersedes the one just written.
       if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
         continue;
       }
       return {{}, error};
     }
-    DWORD error = marker.Append(SaveMarkerLine(kind, name));
-    if (error == ERROR_SUCCESS) {
-      error = WriteHandle(created.Get(), bytes);
-    }
-    if (error != ERROR_SUCCESS) {
+    if (const DWORD error = WriteHandle(created.Get(), bytes); error != ERROR_SUCCESS) {
       DeleteOpened(created.Get());
       return {{}, error};
     }

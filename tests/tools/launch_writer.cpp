@@ -44,8 +44,9 @@ int main(int argc, char** argv) {
       values.push_back(
           {std::string(write.section), std::string(write.key), std::string(write.value)});
     }
-    if (!platform.WriteProfileStrings(values, file).saved) {
-      std::fprintf(stderr, "launch_writer: a write failed\n");
+    if (const zephran::platform::SaveResult result = platform.WriteProfileStrings(values, file);
+        !result.saved) {
+      std::fprintf(stderr, "launch_writer: a write failed: %s\n", result.reason.c_str());
       return 1;
     }
     full_screen = !full_screen;
