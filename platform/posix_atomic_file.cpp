@@ -33,10 +33,6 @@ namespace {
 constexpr int kMaxLinkDepth = 40;
 // How often the file may change under us before we give up.
 constexpr int kAttempts = 5;
-// Another launcher holds the lock for a few milliseconds; much longer means
-// something is stuck, and the player is better told than kept waiting.
-constexpr auto kLockWait = std::chrono::seconds(2);
-constexpr auto kLockPoll = std::chrono::milliseconds(10);
 constexpr std::time_t kStaleAfterSeconds = 60;
 constexpr std::string_view kTooLarge = "larger than 1 MiB, too large for a settings file";
 // A save marker is a few short lines.
@@ -331,35 +327,29 @@ int OpenMarker(const fs::path& path) {
              : marker;
 }
 
-enum class Clearing { Cleared, InUse, NotOurs, Failed };
-
-struct ClearResult {
-  Clearing outcome = Clearing::Failed;
-  std::string reason;
-};
-
 // A marker whose launcher is gone is cleared: what its save left is put
 // right, then it goes. One that is locked belongs to a save running now.
-ClearResult ClearAbandonedSave(const fs::path& marker_path) {
+SaveLockTry ClearAbandonedSave(const fs::path& marker_path) {
   const std::string name = marker_path.filename().string();
   const Descriptor marker(OpenMarker(marker_path));
   if (!marker.Valid()) {
-    return errno == ENOENT  ? ClearResult{Clearing::Cleared, {}}
-           : errno == ELOOP ? ClearResult{Clearing::NotOurs, {}}
-                            : ClearResult{Clearing::Failed, Because("cannot open " + name, errno)};
+    return errno == ENOENT ? SaveLockTry{SaveLockStep::Again, {}}
+           : errno == ELOOP
+               ? SaveLockTry{SaveLockStep::NotOurs, {}}
+               : SaveLockTry{SaveLockStep::Failed, Because("cannot open " + name, errno)};
   }
   struct stat status {};
   // One that went meanwhile was a save that ended: the caller tries again.
   const auto not_ours = [&] {
-    return NamesOpenFile(marker_path, marker.Get()) ? ClearResult{Clearing::NotOurs, {}}
-                                                    : ClearResult{Clearing::Cleared, {}};
+    return NamesOpenFile(marker_path, marker.Get()) ? SaveLockTry{SaveLockStep::NotOurs, {}}
+                                                    : SaveLockTry{SaveLockStep::Again, {}};
   };
   if (::fstat(marker.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
     return not_ours();
   }
   const int locked = LockMarker(marker.Get());
   if (Held(locked) || (locked != 0 && status.st_mtime >= std::time(nullptr) - kStaleAfterSeconds)) {
-    return {Clearing::InUse, {}};
+    return {SaveLockStep::Wait, {}};
   }
   const std::optional<std::string> bytes = ReadAll(marker.Get(), kLargestMarker);
   const std::optional<SaveMarkerRecord> record = bytes ? ParseSaveMarker(*bytes) : std::nullopt;
@@ -368,14 +358,14 @@ ClearResult ClearAbandonedSave(const fs::path& marker_path) {
   }
   UndoAbandonedSave(marker_path, *record);
   if (!NamesOpenFile(marker_path, marker.Get())) {
-    return {Clearing::Cleared, {}};  // someone else cleared it meanwhile
+    return {SaveLockStep::Again, {}};  // someone else cleared it meanwhile
   }
   if (::unlink(marker_path.c_str()) != 0 && errno != ENOENT) {
     return {
-        Clearing::Failed,
+        SaveLockStep::Failed,
         Because(name + " was left by a save that did not finish, and cannot be removed", errno)};
   }
-  return {Clearing::Cleared, {}};
+  return {SaveLockStep::Again, {}};
 }
 
 // The save lock, held: our marker, created exclusively and locked. Leaving
@@ -394,59 +384,47 @@ class SaveLock {
   Descriptor marker_;
 };
 
-// Takes the save lock of `target` once a save still running has ended
-// (kLockWait at most) and a dead one's marker is cleared; why not, if not.
-std::optional<std::string> TakeSaveLock(const fs::path& target, std::optional<SaveLock>& lock) {
+// One try at the save lock of `target`: our marker, created exclusively,
+// locked and checked to be in place, or the marker in the way cleared when
+// its launcher is gone.
+SaveLockTry TryToLockSave(const fs::path& target, const fs::path& path,
+                          std::optional<SaveLock>& lock) {
+  Descriptor created(
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!created.Valid()) {
+    return errno == EEXIST ? ClearAbandonedSave(path)
+                           : SaveLockTry{SaveLockStep::Failed,
+                                         Because("cannot create a file beside it", errno)};
+  }
+  // Another launcher may have taken it, empty and not yet locked, for a dead
+  // save's and be clearing it: then it is not ours. Without locks (some
+  // network file systems) the exclusive creation still guards, and the
+  // marker's age tells a dead save.
+  if (Held(LockMarker(created.Get()))) {
+    return {SaveLockStep::Wait, {}};
+  }
+  if (!WriteAll(created.Get(), SaveMarkerStart(target.filename().string()))) {
+    const int error = errno;
+    UnlinkIfStill(path, created.Get());
+    return {SaveLockStep::Failed, Because("cannot write a file beside it", error)};
+  }
+  if (!NamesOpenFile(path, created.Get())) {
+    return {SaveLockStep::Again, {}};
+  }
+  lock.emplace(path, created.Release());
+  return {SaveLockStep::Taken, {}};
+}
+
+// Takes the save lock of `target`; why not, if it cannot. `linked`: the file
+// is a link to `target`, and the marker, beside the target, is named in full.
+std::optional<std::string> TakeSaveLock(const fs::path& target, bool linked,
+                                        std::optional<SaveLock>& lock) {
   const fs::path path =
       FolderOf(target) / (target.filename().string() + std::string(kSaveMarkerSuffix));
   const std::string name = path.filename().string();
-  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-  for (;;) {
-    // However others come and go, this ends.
-    if (std::chrono::steady_clock::now() >= deadline + kLockWait) {
-      return "another launcher is saving it (" + name + ")";
-    }
-    Descriptor created(
-        ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (created.Valid()) {
-      // Another launcher may have taken it, empty and not yet locked, for a
-      // dead save's and be clearing it: then it is not ours, and we start
-      // again. Without locks (some network file systems) the exclusive
-      // creation still guards, and the marker's age tells a dead save.
-      if (Held(LockMarker(created.Get()))) {
-        std::this_thread::sleep_for(kLockPoll);
-        continue;
-      }
-      if (!WriteAll(created.Get(), SaveMarkerStart(target.filename().string()))) {
-        const int error = errno;
-        UnlinkIfStill(path, created.Get());
-        return Because("cannot write a file beside it", error);
-      }
-      if (!NamesOpenFile(path, created.Get())) {
-        continue;
-      }
-      lock.emplace(path, created.Release());
-      return std::nullopt;
-    }
-    if (errno != EEXIST) {
-      return Because("cannot create a file beside it", errno);
-    }
-    const ClearResult cleared = ClearAbandonedSave(path);
-    switch (cleared.outcome) {
-      case Clearing::Cleared:
-        break;
-      case Clearing::InUse:
-        if (std::chrono::steady_clock::now() >= deadline) {
-          return "another launcher is saving it (" + name + ")";
-        }
-        std::this_thread::sleep_for(kLockPoll);
-        break;
-      case Clearing::NotOurs:
-        return name + " beside it was not made by a launcher; remove it to save";
-      case Clearing::Failed:
-        return cleared.reason;
-    }
-  }
+  std::string refusal = TakeSaveLockBy(name, linked ? path.string() : name + " beside it",
+                                       [&] { return TryToLockSave(target, path, lock); });
+  return refusal.empty() ? std::nullopt : std::optional(std::move(refusal));
 }
 
 #ifdef __linux__
@@ -764,7 +742,7 @@ SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
   RemoveStaleTemporaries(*target);
   std::optional<SaveLock> held;
   const LockSave lock = [&]() -> std::optional<std::string> {
-    return held ? std::nullopt : TakeSaveLock(*target, held);
+    return held ? std::nullopt : TakeSaveLock(*target, *target != requested, held);
   };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     if (std::optional<SaveResult> result = TryEdit(*target, edit, lock)) {

@@ -1,5 +1,6 @@
 #include "platform/save_marker.h"
 
+#include <thread>
 #include <vector>
 
 namespace zephran::platform {
@@ -95,6 +96,35 @@ std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
     return std::nullopt;
   }
   return record;
+}
+
+std::string TakeSaveLockBy(std::string_view marker, std::string_view where,
+                           const std::function<SaveLockTry()>& attempt) {
+  const std::string in_use = "another launcher is saving it (" + std::string(marker) + ")";
+  const auto start = std::chrono::steady_clock::now();
+  for (;;) {
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= 2 * kSaveLockWait) {
+      return in_use;
+    }
+    SaveLockTry tried = attempt();
+    switch (tried.step) {
+      case SaveLockStep::Taken:
+        return {};
+      case SaveLockStep::Again:
+        break;
+      case SaveLockStep::Wait:
+        if (waited >= kSaveLockWait) {
+          return in_use;
+        }
+        std::this_thread::sleep_for(kSaveLockPoll);
+        break;
+      case SaveLockStep::NotOurs:
+        return std::string(where) + " was not made by a launcher; remove it to save";
+      case SaveLockStep::Failed:
+        return std::move(tried.reason);
+    }
+  }
 }
 
 }  // namespace zephran::platform

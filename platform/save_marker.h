@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,5 +56,31 @@ inline constexpr std::size_t kSaveWorkingNameExtra = 10;  // ".1a2b.new~"
 // empty marker, or one whose last line was cut short, is ours: its maker
 // died while writing it.
 std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes);
+
+// What one try at the save lock came to, on either system.
+enum class SaveLockStep {
+  Taken,    // our marker, locked and in place
+  Again,    // a dead save's marker cleared, or ours taken from us: try again now
+  Wait,     // another launcher is saving
+  NotOurs,  // a link or a file that is no marker is in the way
+  Failed,   // with the reason
+};
+
+struct SaveLockTry {
+  SaveLockStep step = SaveLockStep::Failed;
+  std::string reason;
+};
+
+// Another launcher's save is waited for this long; a launcher holds the
+// lock for milliseconds, so much longer means something is stuck.
+inline constexpr std::chrono::milliseconds kSaveLockWait{2000};
+inline constexpr std::chrono::milliseconds kSaveLockPoll{10};
+
+// Runs `attempt` until the lock is taken (empty text) or it is clear that
+// it will not be (the reason): a save running is waited for kSaveLockWait,
+// and however others come and go, this ends. `marker` is the marker's name,
+// `where` where it is in words ("zephran.ini.saving~ beside it").
+std::string TakeSaveLockBy(std::string_view marker, std::string_view where,
+                           const std::function<SaveLockTry()>& attempt);
 
 }  // namespace zephran::platform

@@ -244,42 +244,35 @@ HANDLE OpenMarker(const std::wstring& path) {
              : marker;
 }
 
-enum class Clearing { Cleared, InUse, NotOurs, Failed };
-
-struct ClearResult {
-  Clearing outcome = Clearing::Failed;
-  std::string reason;
-};
-
 // A marker whose launcher is gone: what its save left is put right, then it
 // goes. One that is locked belongs to a launcher saving right now.
-ClearResult ClearAbandonedSave(const std::wstring& marker_path) {
+SaveLockTry ClearAbandonedSave(const std::wstring& marker_path) {
   const std::string marker_name = Utf8FromUtf16(NamePart(marker_path));
   const FileHandle marker(OpenMarker(marker_path));
   if (!marker.Valid()) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) {
-      return {Clearing::Cleared, {}};
+      return {SaveLockStep::Again, {}};
     }
     return error == ERROR_ACCESS_DENIED || InUse(error)
-               ? ClearResult{Clearing::InUse, {}}
-               : ClearResult{Clearing::Failed, Because("cannot open " + marker_name, error)};
+               ? SaveLockTry{SaveLockStep::Wait, {}}
+               : SaveLockTry{SaveLockStep::Failed, Because("cannot open " + marker_name, error)};
   }
   // One that went meanwhile was a save that ended: the caller tries again.
   const auto not_ours = [&] {
-    return StillAt(marker.Get(), marker_path) ? ClearResult{Clearing::NotOurs, {}}
-                                              : ClearResult{Clearing::Cleared, {}};
+    return StillAt(marker.Get(), marker_path) ? SaveLockTry{SaveLockStep::NotOurs, {}}
+                                              : SaveLockTry{SaveLockStep::Again, {}};
   };
   if (!IsPlainFileAt(marker.Get(), marker_path)) {
     return not_ours();
   }
   const DWORD locked = TryLock(marker.Get());
   if (locked == ERROR_LOCK_VIOLATION || (locked != ERROR_SUCCESS && Recent(marker.Get()))) {
-    return {Clearing::InUse, {}};
+    return {SaveLockStep::Wait, {}};
   }
   std::string bytes;
   if (const DWORD error = ReadHandle(marker.Get(), kLargestMarker, bytes); error != 0) {
-    return {Clearing::Failed, Because("cannot read " + marker_name, error)};
+    return {SaveLockStep::Failed, Because("cannot read " + marker_name, error)};
   }
   const std::optional<SaveMarkerRecord> record =
       bytes.size() <= kLargestMarker ? ParseSaveMarker(bytes) : std::nullopt;
@@ -290,75 +283,60 @@ ClearResult ClearAbandonedSave(const std::wstring& marker_path) {
   // Under Wine the removal happens at the close, by name: the name must
   // still be this marker's.
   if (!StillAt(marker.Get(), marker_path)) {
-    return {Clearing::Cleared, {}};
+    return {SaveLockStep::Again, {}};
   }
   if (!DeleteOpened(marker.Get())) {
-    return {Clearing::Failed, Because(marker_name + " was left by a save that did not finish, and "
-                                                    "cannot be removed",
-                                      ::GetLastError())};
+    return {SaveLockStep::Failed,
+            Because(marker_name + " was left by a save that did not finish, and "
+                                  "cannot be removed",
+                    ::GetLastError())};
   }
-  return {Clearing::Cleared, {}};
+  return {SaveLockStep::Again, {}};
 }
 
-// Takes the save lock of `target`: its marker, created exclusively and
-// locked, once a save still running has ended (kInUseWaitMs at most) and a
-// dead one's marker is cleared. Empty text when taken; else why not.
-std::string TakeSaveLock(const std::wstring& target, std::optional<SaveMarker>& marker) {
-  const std::wstring path = target + Utf16FromUtf8(kSaveMarkerSuffix);
-  const std::string name = Utf8FromUtf16(NamePart(path));
-  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
-  for (;;) {
-    // However others come and go, this ends.
-    if (::GetTickCount64() >= deadline + kInUseWaitMs) {
-      return "another launcher is saving it (" + name + ")";
-    }
-    const HANDLE created =
-        ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
-                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (created != INVALID_HANDLE_VALUE) {
-      FileHandle fresh(created);
-      // Another launcher may have taken it, empty and not yet locked, for a
-      // dead save's and be clearing it: then it is not ours, and we start
-      // again. A system without locks (some network shares) still has the
-      // exclusive creation; the marker's age then tells a dead save.
-      if (TryLock(fresh.Get()) == ERROR_LOCK_VIOLATION) {
-        ::Sleep(kInUsePollMs);
-        continue;
-      }
-      const DWORD error =
-          WriteHandle(fresh.Get(), SaveMarkerStart(Utf8FromUtf16(NamePart(target))));
-      if (error != ERROR_SUCCESS) {
-        DeleteOpened(fresh.Get());
-        return Because("cannot write a file beside it", error);
-      }
-      if (!StillAt(fresh.Get(), path)) {
-        continue;
-      }
-      marker.emplace(fresh.Release());
-      return {};
-    }
+// One try at the save lock of `target`: our marker, created exclusively,
+// locked and checked to be in place, or the marker in the way cleared when
+// its launcher is gone.
+SaveLockTry TryToLockSave(const std::wstring& target, const std::wstring& path,
+                          std::optional<SaveMarker>& marker) {
+  FileHandle created(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll,
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!created.Valid()) {
     const DWORD error = ::GetLastError();
     const bool there = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
                        (error == ERROR_ACCESS_DENIED && Exists(path));
-    if (!there) {
-      return Because("cannot create a file beside it", error);
-    }
-    const ClearResult cleared = ClearAbandonedSave(path);
-    switch (cleared.outcome) {
-      case Clearing::Cleared:
-        break;
-      case Clearing::InUse:
-        if (::GetTickCount64() >= deadline) {
-          return "another launcher is saving it (" + name + ")";
-        }
-        ::Sleep(kInUsePollMs);
-        break;
-      case Clearing::NotOurs:
-        return name + " beside it was not made by a launcher; remove it to save";
-      case Clearing::Failed:
-        return cleared.reason;
-    }
+    return there ? ClearAbandonedSave(path)
+                 : SaveLockTry{SaveLockStep::Failed,
+                               Because("cannot create a file beside it", error)};
   }
+  // Another launcher may have taken it, empty and not yet locked, for a dead
+  // save's and be clearing it: then it is not ours. A system without locks
+  // (some network shares) still has the exclusive creation; the marker's age
+  // then tells a dead save.
+  if (TryLock(created.Get()) == ERROR_LOCK_VIOLATION) {
+    return {SaveLockStep::Wait, {}};
+  }
+  const DWORD error = WriteHandle(created.Get(), SaveMarkerStart(Utf8FromUtf16(NamePart(target))));
+  if (error != ERROR_SUCCESS) {
+    DeleteOpened(created.Get());
+    return {SaveLockStep::Failed, Because("cannot write a file beside it", error)};
+  }
+  if (!StillAt(created.Get(), path)) {
+    return {SaveLockStep::Again, {}};
+  }
+  marker.emplace(created.Release());
+  return {SaveLockStep::Taken, {}};
+}
+
+// Takes the save lock of `target`; empty text when taken, else why not.
+// `linked`: the file is a link to `target`, and the marker, beside the
+// target, is named in full.
+std::string TakeSaveLock(const std::wstring& target, bool linked,
+                         std::optional<SaveMarker>& marker) {
+  const std::wstring path = target + Utf16FromUtf8(kSaveMarkerSuffix);
+  const std::string name = Utf8FromUtf16(NamePart(path));
+  return TakeSaveLockBy(name, linked ? Utf8FromUtf16(path) : name + " beside it",
+                        [&] { return TryToLockSave(target, path, marker); });
 }
 
 // A working file beside `target`, under a name no one else uses, recorded
@@ -660,7 +638,7 @@ SaveResult SaveProfileValues(const std::vector<ProfileValue>& values, const std:
     return Saved();
   }
   std::optional<SaveMarker> marker;
-  if (std::string refusal = TakeSaveLock(target, marker); !refusal.empty()) {
+  if (std::string refusal = TakeSaveLock(target, target != path, marker); !refusal.empty()) {
     return Failed(std::move(refusal));
   }
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
@@ -686,14 +664,16 @@ void FinishInterruptedSave(const std::string& file) {
     return;  // as after every save that finished
   }
   const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
-  while (ClearAbandonedSave(marker).outcome == Clearing::InUse && ::GetTickCount64() < deadline) {
+  while (ClearAbandonedSave(marker).step == SaveLockStep::Wait && ::GetTickCount64() < deadline) {
     ::Sleep(kInUsePollMs);
   }
 }
 
 std::string WithSaveLock(const std::string& file, const std::function<void()>& held) {
   std::optional<SaveMarker> marker;
-  std::string refusal = TakeSaveLock(WhereItLeads(Utf16FromUtf8(file)), marker);
+  const std::wstring path = Utf16FromUtf8(file);
+  const std::wstring target = WhereItLeads(path);
+  std::string refusal = TakeSaveLock(target, target != path, marker);
   if (refusal.empty()) {
     held();
   }
