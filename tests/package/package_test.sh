@@ -46,13 +46,18 @@ expected_files="./usr/games/zephran-loader
 ./usr/share/doc/zephran-loader/copyright
 ./usr/share/doc/zephran-loader/copyright.fonts-comic-neue
 ./usr/share/doc/zephran-loader/copyright.fonts-liberation2
+./usr/share/icons/hicolor/128x128/apps/zephran-loader.png
 ./usr/share/icons/hicolor/16x16/apps/zephran-loader.png
 ./usr/share/icons/hicolor/256x256/apps/zephran-loader.png
 ./usr/share/icons/hicolor/32x32/apps/zephran-loader.png
+./usr/share/icons/hicolor/48x48/apps/zephran-loader.png
+./usr/share/icons/hicolor/64x64/apps/zephran-loader.png
 ./usr/share/man/man6/zephran-loader-setup.6.gz
 ./usr/share/man/man6/zephran-loader.6.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 check "exactly the meant files" [ "$files" = "$expected_files" ]
+check "folders open to all, writable by root alone" \
+  [ -z "$(dpkg-deb -c "$deb" | awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"')" ]
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
