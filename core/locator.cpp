@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/game_layout.h"
 
@@ -21,11 +22,16 @@ struct Installation {
   std::string settings_name;
 };
 
-// The installation is wherever the settings file is: beside the launcher
-// first, else in its "zp" sub-folder.
+// Beside the launcher first, else in its "zp" sub-folder.
+std::vector<std::string> SearchedFolders(const std::string& own_dir) {
+  return {own_dir, own_dir + GameSubFolder()};
+}
+
+// The installation is wherever the settings file is, in the first folder
+// searched that holds it.
 std::optional<Installation> FindInstallation(platform::Platform& platform,
                                              const std::string& own_dir) {
-  for (const std::string& folder : {own_dir, own_dir + GameSubFolder()}) {
+  for (const std::string& folder : SearchedFolders(own_dir)) {
     if (std::string name = SettingsName(platform, folder); !name.empty()) {
       return Installation{folder, std::move(name)};
     }
@@ -34,6 +40,11 @@ std::optional<Installation> FindInstallation(platform::Platform& platform,
 }
 
 }  // namespace
+
+InstallationSearch SearchInstallation(platform::Platform& platform) {
+  const std::string own_dir = WithSeparator(platform.ProgramFolder());
+  return {SearchedFolders(own_dir), FindInstallation(platform, own_dir).has_value()};
+}
 
 void LocateInstallation(platform::Platform& platform, WindowServices& window,
                         LauncherState& state) {
