@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "core/game_layout.h"
 
@@ -22,16 +21,11 @@ struct Installation {
   std::string settings_name;
 };
 
-// Beside the launcher first, else in its "zp" sub-folder.
-std::vector<std::string> SearchedFolders(const std::string& own_dir) {
-  return {own_dir, own_dir + GameSubFolder()};
-}
-
-// The installation is wherever the settings file is, in the first folder
-// searched that holds it.
+// The installation is wherever the settings file is: beside the launcher
+// first, else in its "zp" sub-folder.
 std::optional<Installation> FindInstallation(platform::Platform& platform,
                                              const std::string& own_dir) {
-  for (const std::string& folder : SearchedFolders(own_dir)) {
+  for (const std::string& folder : {own_dir, own_dir + GameSubFolder()}) {
     if (std::string name = SettingsName(platform, folder); !name.empty()) {
       return Installation{folder, std::move(name)};
     }
@@ -43,7 +37,8 @@ std::optional<Installation> FindInstallation(platform::Platform& platform,
 
 InstallationSearch SearchInstallation(platform::Platform& platform) {
   const std::string own_dir = WithSeparator(platform.ProgramFolder());
-  return {SearchedFolders(own_dir), FindInstallation(platform, own_dir).has_value()};
+  // The two folders FindInstallation tries, in its order.
+  return {{own_dir, own_dir + GameSubFolder()}, FindInstallation(platform, own_dir).has_value()};
 }
 
 void LocateInstallation(platform::Platform& platform, WindowServices& window,

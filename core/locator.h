@@ -15,8 +15,8 @@ namespace zephran::core {
 void LocateInstallation(platform::Platform& platform, WindowServices& window, LauncherState& state);
 
 // Where start-up looks for the game's settings file, and whether it is there,
-// without telling the player or changing anything: for explaining a failed
-// search beyond what the message box says.
+// without telling the player: for explaining a failed search beyond what the
+// message box says.
 struct InstallationSearch {
   // Each ending with the separator, in the order searched.
   std::vector<std::string> folders;
