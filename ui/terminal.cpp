@@ -77,9 +77,9 @@ std::string Escaped(std::string_view text) {
     const auto lead = static_cast<unsigned char>(text[at]);
     const std::size_t length = SequenceLength(text, at);
     // C1 controls (U+0080 to U+009F) steer a terminal as the C0 ones do.
-    const bool control = length == 1
-                             ? (lead < 0x20 || lead == 0x7F)
-                             : (lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F);
+    const bool control =
+        (length == 1 && (lead < 0x20 || lead == 0x7F)) ||
+        (length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F);
     if (length == 0 || control) {
       const std::size_t bytes = length == 0 ? 1 : length;
       for (std::size_t i = at; i < at + bytes; ++i) {
