@@ -3,6 +3,11 @@
 # Debian puts games and their launchers): `cpack -G DEB` in the build folder.
 include(GNUInstallDirs)
 
+# Folders made by the install get these modes whatever the umask of whoever
+# builds the package; files have theirs from install() already.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # What Debian's checker asks of every package beside the programs: the
 # changelog and a manual page for each command, compressed without a time
 # stamp so that the same sources give the same package.

@@ -38,6 +38,12 @@ std::optional<Installation> FindInstallation(platform::Platform& platform,
 
 }  // namespace
 
+InstallationSearch SearchInstallation(platform::Platform& platform) {
+  const std::string own_dir = WithSeparator(platform.ProgramFolder());
+  // The two folders FindInstallation tries, in its order.
+  return {{own_dir, own_dir + GameSubFolder()}, FindInstallation(platform, own_dir).has_value()};
+}
+
 void LocateInstallation(platform::Platform& platform, WindowServices& window,
                         LauncherState& state) {
   state.GameDir = WithSeparator(platform.ProgramFolder());

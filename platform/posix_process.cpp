@@ -29,6 +29,7 @@
 #include "platform/flush_output.h"
 #include "platform/native_platform.h"
 #include "platform/posix_paths.h"
+#include "platform/posix_text_viewer.h"
 
 extern char** environ;
 
@@ -689,6 +690,13 @@ StartWatch NativePlatform::WatchStart(std::chrono::milliseconds limit) {
     const std::string line = ErrorLine(watch->output_head);
     if (!line.empty()) {
       reason += ": " + line;
+    }
+    // The read-me's opener has statuses that say plainly what is missing;
+    // its own words follow for whoever helps the player.
+    if (const std::string meaning =
+            WIFEXITED(status) ? TextViewerFailure(watch->program_name, WEXITSTATUS(status)) : "";
+        !meaning.empty()) {
+      reason = meaning + " (" + reason + ")";
     }
     return StartWatch{true, reason};
   }

@@ -26,6 +26,18 @@ Rgb Screen(Rgb base, Rgb light) {
   return {screen(base.r, light.r), screen(base.g, light.g), screen(base.b, light.b)};
 }
 
+IndexedImage ScaledUp(const IndexedImage& image, int factor) {
+  IndexedImage scaled{image.width * factor, image.height * factor, {}};
+  scaled.indices.reserve(static_cast<std::size_t>(scaled.width * scaled.height));
+  for (int y = 0; y < scaled.height; ++y) {
+    for (int x = 0; x < scaled.width; ++x) {
+      scaled.indices.push_back(
+          image.indices[static_cast<std::size_t>((y / factor) * image.width + x / factor)]);
+    }
+  }
+  return scaled;
+}
+
 double Clamp01(double v) {
   return std::clamp(v, 0.0, 1.0);
 }

@@ -94,6 +94,10 @@ struct IndexedImage {
   std::vector<std::uint8_t> indices;
 };
 
+// Each pixel repeated `factor` times across and down: pixel art made larger
+// keeps its hard edges, where any other scaling would blur them.
+IndexedImage ScaledUp(const IndexedImage& image, int factor);
+
 // SplitMix64: fixed seeds give the same pictures on every machine and every run, which
 // std::uniform_*_distribution does not promise across standard libraries.
 class Rng {

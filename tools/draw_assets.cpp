@@ -44,6 +44,11 @@ bool WriteAll(const std::filesystem::path& folder) {
       {"icon-16.png", WritePng(folder / "icon-16.png", ToCanvas(icon_16, palette))},
       {"icon-32.png", WritePng(folder / "icon-32.png", ToCanvas(icon_32, palette))},
       {"icon-256.png", WritePng(folder / "icon-256.png", DrawIconSmooth(256))},
+      // Menus ask for 48 px and more. There the pixel art is repeated whole
+      // pixels at a time, so it stays crisp and is the icon the window shows.
+      {"icon-48.png", WritePng(folder / "icon-48.png", ToCanvas(ScaledUp(icon_16, 3), palette))},
+      {"icon-64.png", WritePng(folder / "icon-64.png", ToCanvas(ScaledUp(icon_32, 2), palette))},
+      {"icon-128.png", WritePng(folder / "icon-128.png", ToCanvas(ScaledUp(icon_32, 4), palette))},
       {"assets.qrc", WriteText(folder / "assets.qrc", kResourceList)},
   };
   bool all_written = true;

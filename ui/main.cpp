@@ -1,14 +1,24 @@
 #include <QApplication>
+#include <iostream>
+#include <optional>
 
 #include "platform/native_platform.h"
 #include "ui/main_page.h"
 #include "ui/qt_window_services.h"
+#include "ui/terminal.h"
 
 int main(int argc, char* argv[]) {
+  // Answered before Qt starts, so that they need no display.
+  if (const std::optional<int> status = zephran::ui::AnswerCommandLine(argc, argv, std::cout)) {
+    return *status;
+  }
   QApplication application(argc, argv);
   // Lets the desktop match the window to the installed menu entry and icon.
   QGuiApplication::setDesktopFileName(QStringLiteral("zephran-loader"));
   zephran::platform::NativePlatform system;
+  // Written before the message box shows, for a player who started the
+  // launcher from a terminal and sees the box and the reasons side by side.
+  zephran::ui::ReportMissingGame(system, std::cerr);
   zephran::ui::QtWindowServices window_services;
   zephran::ui::MainPage window(system, window_services);
   window.Load();

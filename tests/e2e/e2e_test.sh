@@ -163,6 +163,41 @@ test_missing_installation_is_told_twice_and_nothing_starts() {
   }
 }
 
+# What a terminal shows, row by row: the folder the launcher is copied into
+# (the installed launcher has zephran-loader-setup beside it), its arguments,
+# and a line of its output. --help and --version are answered without a
+# display; a missing game is told beside its message box, with the folder's
+# name escaped where a terminal would misread it.
+test_the_terminal_hears_what_is_wrong() {
+  local odd=$work/terminal/$'odd\033[1m\xff' row folder arguments expected output
+  local rows=(
+    "$work/terminal/help|--help|Keys: Ctrl+N starts a new game, Ctrl+L loads the chosen save, F1 opens the"
+    "$work/terminal/version|--version|zephran-loader (Zephran Loader+) $(sed -n 's/^project([^ ]* VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")"
+    "$odd||  $work/terminal/odd\\x1b[1m\\xff/zp/"
+    "$work/terminal/installed||  zephran-loader-setup FOLDER"
+  )
+  for row in "${rows[@]}"; do
+    IFS='|' read -r folder arguments expected <<< "$row"
+    mkdir -p "$folder"
+    [[ $folder == */installed ]] && touch "$folder/zephran-loader-setup"
+    if [ -n "$arguments" ]; then
+      cp "$launcher" "$folder/zephran-loader"
+      output=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$folder/zephran-loader" "$arguments" 2>&1) ||
+        { echo "$arguments ended with a failure: $output" >&2; return 1; }
+    else
+      start_launcher "$folder"
+      dismiss "Bad directory !" || return 1
+      close_launcher
+      output=$(cat "$work/launcher.log")
+    fi
+    grep -qxF -- "$expected" <<< "$output" || {
+      echo "no line ${expected@Q} in:" >&2
+      echo "$output" >&2
+      return 1
+    }
+  done
+}
+
 test_game_folder_with_spaces_and_quotes() {
   local game="$work/My Games/Zephran \$HOME 'quoted' \"too\""
   make_game "$game"

@@ -46,13 +46,18 @@ expected_files="./usr/games/zephran-loader
 ./usr/share/doc/zephran-loader/copyright
 ./usr/share/doc/zephran-loader/copyright.fonts-comic-neue
 ./usr/share/doc/zephran-loader/copyright.fonts-liberation2
+./usr/share/icons/hicolor/128x128/apps/zephran-loader.png
 ./usr/share/icons/hicolor/16x16/apps/zephran-loader.png
 ./usr/share/icons/hicolor/256x256/apps/zephran-loader.png
 ./usr/share/icons/hicolor/32x32/apps/zephran-loader.png
+./usr/share/icons/hicolor/48x48/apps/zephran-loader.png
+./usr/share/icons/hicolor/64x64/apps/zephran-loader.png
 ./usr/share/man/man6/zephran-loader-setup.6.gz
 ./usr/share/man/man6/zephran-loader.6.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 check "exactly the meant files" [ "$files" = "$expected_files" ]
+check "folders open to all, writable by root alone" \
+  [ -z "$(dpkg-deb -c "$deb" | awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"')" ]
 
 root=$work/root
 dpkg-deb -x "$deb" "$root"
@@ -98,9 +103,9 @@ setup=$installed/zephran-loader-setup
 starts_its_copy() {
   local folder=$1 entry
   rm -f "$work/started" "$applications"/*
-  # Named from its parent folder, as typed: a leading dash or a trailing line
-  # break must survive.
-  (cd "${folder%/*}" && "$setup" "${folder##*/}" > /dev/null) || return 1
+  # Named from its parent folder, as typed: a leading dash (after the "--"
+  # that ends the options) or a trailing line break must survive.
+  (cd "${folder%/*}" && "$setup" -- "${folder##*/}" > /dev/null) || return 1
   entry=$(find "$applications" -name '*.desktop')
   desktop-file-validate "$entry" || return 1
   /usr/bin/python3 "$here/launch_entry.py" "$entry" || return 1
@@ -130,6 +135,31 @@ echo 'renewed' >> "$installed/zephran-loader"
 check "--refresh renews every copy" "$setup" --refresh > /dev/null
 check "renewed copy" cmp -s "$installed/zephran-loader" "$work/games/relative/zephran-loader"
 
+# How it answers its options and what it finds: the exit status, words of
+# what it says, the arguments.
+answers() {
+  local status=$1 words=$2 output
+  shift 2
+  output=$("$setup" "$@" 2>&1)
+  [ $? -eq "$status" ] && contains "$output" "$words"
+}
+mv "$work/games/relative" "$work/moved"
+check "--help" answers 0 "usage: zephran-loader-setup [--] GAME_FOLDER" --help
+check "--version" answers 0 "zephran-loader-setup (Zephran Loader+) $version" --version
+check "an unknown option" answers 2 "Unknown option: frobnicate" --frobnicate
+check "--remove without a folder" answers 2 "--remove needs the game folder" --remove
+check "no folder" answers 2 "no game folder given"
+check "two folders" answers 2 "one game folder at a time" "$work/moved" "$linked"
+check "--refresh with a folder" answers 2 "takes no folder" --refresh "$linked"
+check "--refresh of a moved game fails, the rest renewed" answers 1 "Renewed 1 of 2 copies" --refresh
+XDG_DATA_HOME=$work/nothing-set-up check "--refresh with nothing set up" \
+  answers 0 "nothing to renew" --refresh
+check "--remove of a folder that is gone" answers 0 "Removed: $applications/" --remove \
+  "$work/games/relative"
+check "--remove leaves the installed launcher" answers 1 "not put there by zephran-loader-setup" \
+  --remove "$installed"
+check "the installed launcher still there" [ -x "$installed/zephran-loader" ]
+
 # Refused up front, with a reason and nothing written.
 refused() {
   local folder=$1 reason=$2 message
@@ -148,7 +178,6 @@ XDG_DATA_HOME=$work/not-a-folder check "no half-written copy when the entry cann
   refused "$work/games/no entry" "cannot make the folder"
 mkdir -p "$work/not-a-game"
 check "refuses a folder without the game" refused "$work/not-a-game" "no zephran.ini"
-check "--help answers" contains "$("$setup" --help)" "usage: zephran-loader-setup GAME_FOLDER"
 
 # A game folder shared with a neighbour, who plants links to a file of the
 # player's where setup writes. Needs root to make the neighbour.

@@ -224,7 +224,14 @@ TEST_F(PosixProcessTest, WatchTellsAFailingStartFromOneThatRunsOrEndsWell) {
       {"wine", "sleep 0.3; printf '\\n \\033[1mbad\\tprefix\\n' >&2; exit 5",
        "wine ended with status 5: [1mbadprefix"},
       {"wine", "kill -9 $$", "wine was ended by signal 9 (Killed)"},
-      {"xdg-open", "exit 4", "xdg-open ended with status 4"},
+      // The opener's statuses in the player's words, its own after them.
+      {"xdg-open", "echo 'x-terminal-emulator: not found' >&2; exit 4",
+       "the program this computer has set up to show text files could not show it. Open the "
+       "file with any text editor (xdg-open ended with status 4: x-terminal-emulator: not found)"},
+      {"xdg-open", "exit 3",
+       "this computer has no program set up to show text files. Open the file with any text "
+       "editor, or install one (xdg-open ended with status 3)"},
+      {"xdg-open", "exit 1", "xdg-open ended with status 1"},
       // Ended well, or still running at the limit: nothing to tell.
       {"wine", "echo 'fixme:heap' >&2; exit 0", ""},
       {"xdg-open", "echo $$ > \"$PID_FILE\"; exec sleep 30", "", milliseconds(300)},
