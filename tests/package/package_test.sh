@@ -29,15 +29,27 @@ check() {
   fi
 }
 
+# A comparison that, when it fails, shows what it compared.
+same() {
+  local what=$1 got=$2 wanted=$3
+  if [ "$got" = "$wanted" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    printf 'FAILED: %s\n  got:      %s\n  expected: %s\n' "$what" "${got//$'\n'/$'\n            '}" \
+      "${wanted//$'\n'/$'\n            '}" >&2
+  fi
+}
+
 field() { dpkg-deb -f "$deb" "$1"; }
 contains() { [[ $1 == *"$2"* ]]; }
 
-check "package name" [ "$(field Package)" = zephran-loader ]
-check "version from the project" [ "$(field Version)" = "$version" ]
-check "architecture" [ "$(field Architecture)" = "$(dpkg --print-architecture)" ]
+same "package name" "$(field Package)" zephran-loader
+same "version from the project" "$(field Version)" "$version"
+same "architecture" "$(field Architecture)" "$(dpkg --print-architecture)"
 check "depends on Qt Widgets" contains "$(field Depends)" libqt6widgets6
 check "depends on xdg-utils" contains "$(field Depends)" xdg-utils
-check "recommends wine" [ "$(field Recommends)" = wine ]
+same "recommends wine" "$(field Recommends)" wine
 check "lintian: no error, no warning" lintian --fail-on error,warning "$deb"
 
 expected_files="./usr/games/zephran-loader
@@ -55,7 +67,7 @@ expected_files="./usr/games/zephran-loader
 ./usr/share/man/man6/zephran-loader-setup.6.gz
 ./usr/share/man/man6/zephran-loader.6.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
-check "exactly the meant files" [ "$files" = "$expected_files" ]
+same "exactly the meant files" "$files" "$expected_files"
 check "folders open to all, writable by root alone" \
   [ -z "$(dpkg-deb -c "$deb" | awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"')" ]
 
