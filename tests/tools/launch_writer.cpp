@@ -2,7 +2,9 @@
 // sets of choices, through the real platform, until it is killed. Tests kill
 // it at random moments and look at what is left of the settings file.
 //
-// usage: launch_writer FILE
+// usage: launch_writer FILE [PAUSE_MS]
+// PAUSE_MS: a pause after each save, as between two players' launches, so
+// that another launcher saving beside it finds the lock free now and then.
 // Writes one byte to standard output just before the first write, so that a
 // test can time its kill from there rather than from the program's start-up.
 
@@ -10,8 +12,10 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/native_platform.h"
@@ -25,10 +29,11 @@ constexpr auto kLifetime = std::chrono::seconds(30);
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: %s FILE [PAUSE_MS]\n", argv[0]);
     return 2;
   }
+  const auto pause = std::chrono::milliseconds(argc == 3 ? std::atoi(argv[2]) : 0);
   const std::string file = argv[1];
   zephran::platform::NativePlatform platform;
   if (::write(STDOUT_FILENO, "w", 1) != 1) {
@@ -50,6 +55,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     full_screen = !full_screen;
+    std::this_thread::sleep_for(pause);
   }
   return 0;
 }

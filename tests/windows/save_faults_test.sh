@@ -257,7 +257,7 @@ PY
   [ "$said" = "refused: another launcher is saving it (zephran.ini.saving~)" ] ||
     fail "a Windows launcher beside the Linux one holding the lock: $said"
   # Both saving over and over at once.
-  "$writer" "$pair/zephran.ini" >/dev/null 2>"$work/writer-errors" &
+  "$writer" "$pair/zephran.ini" 20 >/dev/null 2>"$work/writer-errors" &
   linux=$!
   for round in $(seq 6); do
     said=$("$wine" "$tool" $([ $((round % 2)) = 0 ] && echo --full-screen) \
