@@ -230,29 +230,36 @@ whole "$pair/zephran.ini" && [ "$(ls -A "$pair")" = zephran.ini ] ||
 # The Linux program beside a Windows one: each sees the other's lock.
 writer=${ZEPHRAN_LINUX_LAUNCH_WRITER:-}
 if [ -x "$writer" ]; then
-  "$wine" "$tool" --hold "$(windows "$pair/zephran.ini")" 3500 >"$work/ready" 2>/dev/null &
+  # Each lock is held until the other's answer is in, however slow the
+  # machine: the answer must be a refusal after the 2 s wait.
+  rm -f "$work/stop"
+  "$wine" "$tool" --hold "$(windows "$pair/zephran.ini")" "$(windows "$work/stop")" >"$work/ready" 2>/dev/null &
   holder=$!
   read -r ready <"$work/ready" || true
-  said=$(timeout 10 "$writer" "$pair/zephran.ini" 2>&1 >/dev/null) || true
-  wait $holder || true
+  said=$(timeout 20 "$writer" "$pair/zephran.ini" 2>&1 >/dev/null) || true
+  touch "$work/stop" && wait $holder || true
   echo "the Linux program, a Windows one holding the lock: $said"
   [ "$said" = "launch_writer: a write failed: another launcher is saving it (zephran.ini.saving~)" ] ||
     fail "the Linux program beside a Windows one holding the lock: $said"
   # The Linux program's lock as it takes it: an open file description lock.
   settings >"$pair/zephran.ini"
-  python3 - "$pair/zephran.ini.saving~" >"$work/ready" <<'PY' &
+  rm -f "$work/stop"
+  python3 - "$pair/zephran.ini.saving~" "$work/stop" >"$work/ready" <<'PY' &
 import fcntl, os, struct, sys, time
 fd = os.open(sys.argv[1], os.O_RDWR | os.O_CREAT | os.O_EXCL, 0o644)
 os.write(fd, b'Zephran Loader+ save in progress\r\nfile=zephran.ini\r\n')
 fcntl.fcntl(fd, fcntl.F_OFD_SETLK, struct.pack('hhqqi4x', fcntl.F_WRLCK, 0, 1 << 28, 1, 0))
 print('held', flush=True)
-time.sleep(3.5)
+for _ in range(1500):
+    if os.path.exists(sys.argv[2]):
+        break
+    time.sleep(0.02)
 os.unlink(sys.argv[1])
 PY
   holder=$!
   read -r ready <"$work/ready" || true
   said=$("$wine" "$tool" "$(windows "$pair/zephran.ini")" 2>/dev/null | tr -d '\r') || true
-  wait $holder || true
+  touch "$work/stop" && wait $holder || true
   echo "a Windows program, the Linux one holding the lock: $said"
   [ "$said" = "refused: another launcher is saving it (zephran.ini.saving~)" ] ||
     fail "a Windows launcher beside the Linux one holding the lock: $said"

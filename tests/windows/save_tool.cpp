@@ -13,12 +13,13 @@
 //                                   "ready"; prints the reason of a refusal
 //        save_tool --finish FILE    what a start does before it looks for FILE
 //        save_tool --reset FILE     the start's attribute reset of FILE
-//        save_tool --hold FILE MS   takes FILE's save lock, prints "held",
-//                                   keeps it MS milliseconds
+//        save_tool --hold FILE UNTIL
+//                                   takes FILE's save lock, prints "held", and
+//                                   keeps it until the file UNTIL exists (30 s
+//                                   at most), however slow the machine is
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -36,7 +37,7 @@ int Usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s [--full-screen] [--keeping-security] FILE\n"
                "       %s --repeat [--keeping-security] FILE\n"
-               "       %s --finish FILE | --reset FILE | --hold FILE MS\n",
+               "       %s --finish FILE | --reset FILE | --hold FILE UNTIL\n",
                program, program, program);
   return 2;
 }
@@ -74,11 +75,15 @@ int Repeat(const std::string& file, bool keeping_security) {
   return 0;
 }
 
-int Hold(const std::string& file, int milliseconds) {
+int Hold(const std::string& file, const std::string& until) {
   const std::string refusal = zp::WithSaveLock(file, [&] {
     std::printf("held\n");
     std::fflush(stdout);
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (zp::NativePlatform().FirstDirEntry(until, zp::kAttrAny).empty() &&
+           std::chrono::steady_clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
   });
   if (!refusal.empty()) {
     std::printf("refused: %s\n", refusal.c_str());
@@ -99,7 +104,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (arguments.size() == 3 && arguments[0] == "--hold") {
-    return Hold(argv[2], std::atoi(argv[3]));
+    return Hold(argv[2], argv[3]);
   }
   bool full_screen = false;
   bool keeping_security = false;
