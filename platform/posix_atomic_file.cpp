@@ -10,13 +10,16 @@
 #include <sys/xattr.h>
 #endif
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -157,14 +160,15 @@ struct TemporaryFile {
 
 // A hidden file beside the target, so that the final rename stays within one
 // file system, named after our process so that a later writer can tell when
-// it was left by one that died. Created with 0666 so that a new file ends up
-// with the modes the user's umask asks for.
+// it was left by one that died. Created for us alone: in a shared folder
+// anyone the folder lets in (its modes, a default ACL) could otherwise open
+// it before it gets the file's own permissions, and keep that handle.
 std::optional<TemporaryFile> CreateTemporary(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
   const std::string stem = TemporaryPrefix(target) + std::to_string(::getpid());
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path candidate = FolderOf(target) / (stem + "-" + std::to_string(++counter) + ".tmp");
-    const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
       return TemporaryFile{candidate, descriptor};
     }
@@ -386,11 +390,12 @@ class SaveLock {
 
 // One try at the save lock of `target`: our marker, created exclusively,
 // locked and checked to be in place, or the marker in the way cleared when
-// its launcher is gone.
+// its launcher is gone. Others may read the marker, which is all a look at
+// its lock needs, but only its maker may write what it names.
 SaveLockTry TryToLockSave(const fs::path& target, const fs::path& path,
                           std::optional<SaveLock>& lock) {
   Descriptor created(
-      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!created.Valid()) {
     return errno == EEXIST ? ClearAbandonedSave(path)
                            : SaveLockTry{SaveLockStep::Failed,
@@ -507,6 +512,69 @@ std::optional<std::string> KeepWhatTheFileCarries(int original, int copy,
   return std::nullopt;
 }
 
+// The process's umask, read without changing it where the system says it
+// (Linux 4.7 on): setting it to read it would race with other threads
+// creating files.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) {
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// The permission bits open(path, O_CREAT, 0666) would have given a new file
+// in `folder`: those of the folder's default ACL when it has one (the umask
+// then does not count), else 0666 less the umask.
+mode_t NewFileModes(const fs::path& folder) {
+#ifdef __linux__
+  std::array<char, 1024> acl{};
+  const ssize_t size =
+      ::getxattr(folder.c_str(), "system.posix_acl_default", acl.data(), acl.size());
+  // A version word, then entries of a 16-bit tag, 16-bit permissions and a
+  // 32-bit id.
+  constexpr std::size_t kHeader = 4;
+  constexpr std::size_t kEntry = 8;
+  if (size > static_cast<ssize_t>(kHeader)) {
+    unsigned owner = 0;
+    unsigned group = 0;
+    unsigned mask = 8;  // none yet
+    unsigned others = 0;
+    for (std::size_t at = kHeader; at + kEntry <= static_cast<std::size_t>(size); at += kEntry) {
+      std::uint16_t tag = 0;
+      std::uint16_t permissions = 0;
+      std::memcpy(&tag, acl.data() + at, sizeof tag);
+      std::memcpy(&permissions, acl.data() + at + 2, sizeof permissions);
+      const unsigned bits = permissions & 6U;
+      switch (tag) {
+        case 0x01:  // the owner
+          owner = bits;
+          break;
+        case 0x04:  // the owning group
+          group = bits;
+          break;
+        case 0x10:  // the mask, which stands for the group bits when present
+          mask = bits;
+          break;
+        case 0x20:  // others
+          others = bits;
+          break;
+        default:  // named users and groups: the mask covers them
+          break;
+      }
+    }
+    return static_cast<mode_t>(owner << 6 | (mask == 8 ? group : mask) << 3 | others);
+  }
+#else
+  (void)folder;
+#endif
+  return 0666 & ~CurrentUmask();
+}
+
 // Makes the rename itself durable; a failure here cannot be undone anymore
 // and the new contents are already in place, so it is not reported.
 void SyncFolder(const fs::path& folder) {
@@ -535,6 +603,8 @@ Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int origina
     reason = Because("cannot write", errno);
   } else if (existing != nullptr) {
     reason = KeepWhatTheFileCarries(original, copy.Get(), *existing).value_or("");
+  } else if (::fchmod(copy.Get(), NewFileModes(FolderOf(target))) != 0) {
+    reason = Because("cannot give it its permissions", errno);
   }
   if (reason.empty() && ::fsync(copy.Get()) != 0) {
     reason = Because("cannot write", errno);

@@ -434,6 +434,77 @@ TEST_F(PosixFaultsTest, ASharedFileStaysItsOwnersWithItsModesAclAndAttributes) {
   }
 }
 
+// A stranger the folder's default ACL would let into new files watches the
+// folder through a hundred saves and tries to open everything that appears.
+// A handle taken on a working file in the moment before it gets the file's
+// own permissions would outlive them: the save must never offer one. The
+// marker may be read (other launchers look at its lock), never written.
+TEST_F(PosixFaultsTest, AStrangerNamedInTheFoldersDefaultAclOpensNothingOfASave) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out a folder shared between users";
+  const uid_t owner = 4321;
+  const uid_t stranger = 4324;
+  const fs::path folder = root_ / "shared";
+  const fs::path file = Write(folder / "zephran.ini", kSettings, 0640);
+  ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
+  ASSERT_EQ(::chown(file.c_str(), owner, owner), 0);
+  Acl acl;
+  acl.entries[1].id = stranger;
+  if (::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0) != 0) {
+    GTEST_SKIP() << "no ACLs here";
+  }
+  int stop[2];
+  int said[2];
+  ASSERT_EQ(::pipe(stop), 0);
+  ASSERT_EQ(::pipe(said), 0);
+  const pid_t watcher = ::fork();
+  if (watcher == 0) {
+    ::close(stop[1]);
+    ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+    std::set<std::string> opened;
+    char byte = 0;
+    if (!Become(stranger, stranger)) {
+      ::_exit(1);
+    }
+    while (::read(stop[0], &byte, 1) < 0) {
+      std::error_code error;
+      for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+           it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const bool marker = name.ends_with(".saving~");
+        for (const int mode : {O_RDWR, O_WRONLY, O_RDONLY}) {
+          const int descriptor = ::open(it->path().c_str(), mode | O_NONBLOCK | O_NOFOLLOW);
+          if (descriptor >= 0 && !(marker && mode == O_RDONLY)) {
+            opened.insert(name + (mode == O_RDONLY ? " to read" : " to write"));
+          }
+          ::close(descriptor);
+        }
+      }
+    }
+    std::string list;
+    for (const std::string& name : opened) {
+      list += name + "\n";
+    }
+    (void)!::write(said[1], list.data(), list.size());
+    ::_exit(0);
+  }
+  ::close(said[1]);
+  ::close(stop[0]);
+  for (int save = 0; save < 100; ++save) {
+    ASSERT_EQ(SaveInChild(file,
+                          Values(save % 2 == 0 ? zephran::testing::kFullScreenLaunch
+                                               : zephran::testing::kWindowedLaunch),
+                          [&] { return Become(owner, owner); }),
+              "saved");
+  }
+  ::close(stop[1]);
+  std::string opened(4096, '\0');
+  opened.resize(std::max<ssize_t>(0, ::read(said[0], opened.data(), opened.size())));
+  ::close(said[0]);
+  ::waitpid(watcher, nullptr, 0);
+  EXPECT_EQ(opened, "") << "the stranger opened these";
+  EXPECT_EQ(Attribute(file, "system.posix_acl_access"), "");
+}
+
 // A file that already holds the player's choices needs no writing, so
 // where nothing may be written the game still starts; a change is refused
 // there with the system's reason.
