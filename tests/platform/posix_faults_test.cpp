@@ -40,6 +40,7 @@
 #include "platform/native_platform.h"
 #include "platform/posix_atomic_file.h"
 #include "platform/profile_file.h"
+#include "platform/standard_descriptors.h"
 #include "tests/platform/posix_temp_folder.h"
 #include "tests/tools/child_process.h"
 #include "tests/tools/launch_writes.h"
@@ -503,6 +504,37 @@ TEST_F(PosixFaultsTest, AStrangerNamedInTheFoldersDefaultAclOpensNothingOfASave)
   ::waitpid(watcher, nullptr, 0);
   EXPECT_EQ(opened, "") << "the stranger opened these";
   EXPECT_EQ(Attribute(file, "system.posix_acl_access"), "");
+}
+
+// Started with its standard descriptors closed (`2>&-`), the launcher must
+// not hand descriptor 2 to the first thing it opens (the display connection,
+// here a file standing in for it): a failing game's error would land in that
+// and never reach the player.
+TEST_F(PosixFaultsTest, ClosedStandardDescriptorsAreNeverHandedToWhatTheLauncherOpens) {
+  const fs::path game =
+      Write("game/fails.sh", "#!/bin/sh\necho 'wine: cannot find it' >&2\nexit 3\n", 0755);
+  const fs::path connection = root_ / "connection";
+  const fs::path said = root_ / "said";
+  const int status = RunInChild([&] {
+    ::close(STDIN_FILENO);
+    ::close(STDOUT_FILENO);
+    ::close(STDERR_FILENO);
+    OpenMissingStandardDescriptors();
+    const int opened = ::open(connection.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (opened <= STDERR_FILENO) {
+      return 10 + opened;
+    }
+    TestPlatform platform;
+    if (!platform.StartProgram({game.string(), {}}, WindowStyle::Normal).started) {
+      return 20;
+    }
+    const StartWatch watch = platform.WatchStart(5s);
+    std::ofstream(said) << watch.reason;
+    return 0;
+  });
+  ASSERT_EQ(DescribeStatus(status), "exit code 0");
+  EXPECT_EQ(Read(said), "fails.sh ended with status 3: wine: cannot find it");
+  EXPECT_EQ(Read(connection), "");
 }
 
 // A file that already holds the player's choices needs no writing, so
