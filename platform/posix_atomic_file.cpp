@@ -74,25 +74,51 @@ std::string Because(std::string_view what, int error) {
   return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
-// Where a write to `path` really lands: replacing a link by a plain file
-// would cut it off from the file it is meant to share.
-std::optional<fs::path> FollowLinks(fs::path path) {
+fs::path FolderOf(const fs::path& file) {
+  return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// Where a write to `path` really lands, or why we will not go there.
+struct Followed {
+  std::optional<fs::path> path;
+  std::string refusal;
+};
+
+// The kernel's rule for links in sticky folders anyone may write (/tmp,
+// protected_symlinks), which it cannot apply for us since we read the link
+// ourselves: such a link is followed only when it is ours or the folder
+// owner's. Anyone else may have planted it to make us write their choice of
+// our files.
+bool MayFollow(const fs::path& link) {
+  struct stat folder {};
+  struct stat status {};
+  if (::stat(FolderOf(link).c_str(), &folder) != 0 || ::lstat(link.c_str(), &status) != 0) {
+    return false;
+  }
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || status.st_uid == ::geteuid() || status.st_uid == folder.st_uid;
+}
+
+// Replacing a link by a plain file would cut it off from the file it is
+// meant to share, so a save goes where the links lead.
+Followed FollowLinks(fs::path path) {
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
     std::error_code error;
     if (!fs::is_symlink(fs::symlink_status(path, error))) {
-      return path;
+      return {path, {}};
+    }
+    if (!MayFollow(path)) {
+      return {std::nullopt, "it leads through " + path.string() +
+                                ", a link another user made in a folder anyone may write, "
+                                "which is not followed"};
     }
     const fs::path link = fs::read_symlink(path, error);
     if (error) {
-      return std::nullopt;
+      break;
     }
-    path = link.is_absolute() ? link : path.parent_path() / link;
+    path = link.is_absolute() ? link : FolderOf(path) / link;
   }
-  return std::nullopt;
-}
-
-fs::path FolderOf(const fs::path& file) {
-  return file.has_parent_path() ? file.parent_path() : fs::path(".");
+  return {std::nullopt, "its symbolic links lead nowhere"};
 }
 
 // Reads from the start up to end of file; nullopt on an error or when there
@@ -800,22 +826,23 @@ std::optional<std::string> ReadSmallFile(const fs::path& path) {
 }
 
 SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
-  const std::optional<fs::path> target = FollowLinks(requested);
-  if (!target) {
-    return Failed("its symbolic links lead nowhere");
+  const Followed followed = FollowLinks(requested);
+  if (!followed.path) {
+    return Failed(followed.refusal);
   }
+  const fs::path& target = *followed.path;
   std::error_code error;
-  if (!fs::is_directory(FolderOf(*target), error)) {
+  if (!fs::is_directory(FolderOf(target), error)) {
     return Failed("its folder does not exist");
   }
   IgnoreFileSizeSignal();
-  RemoveStaleTemporaries(*target);
+  RemoveStaleTemporaries(target);
   std::optional<SaveLock> held;
   const LockSave lock = [&]() -> std::optional<std::string> {
-    return held ? std::nullopt : TakeSaveLock(*target, *target != requested, held);
+    return held ? std::nullopt : TakeSaveLock(target, target != requested, held);
   };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (std::optional<SaveResult> result = TryEdit(*target, edit, lock)) {
+    if (std::optional<SaveResult> result = TryEdit(target, edit, lock)) {
       return *result;
     }
   }

@@ -537,6 +537,52 @@ TEST_F(PosixFaultsTest, ClosedStandardDescriptorsAreNeverHandedToWhatTheLauncher
   EXPECT_EQ(Read(connection), "");
 }
 
+// A settings link in a sticky folder anyone may write (/tmp), leading to the
+// player's own file elsewhere: followed only as the kernel would follow it,
+// when the player or the folder's owner made it; else the save is refused
+// naming the link, and the player's file is untouched.
+TEST_F(PosixFaultsTest, ALinkPlantedInAStickyFolderIsNeverFollowed) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out links of other users";
+  const uid_t player = 4321;
+  struct Row {
+    const char* name;
+    uid_t link_owner;
+    uid_t folder_owner;
+    bool followed;
+  };
+  const std::string bashrc = "alias ls='ls -F'\n";
+  for (const Row& row : {Row{"planted by another user", 4323, 0, false},
+                         Row{"another user's folder, a third's link", 4323, 4325, false},
+                         Row{"the player's own link", player, 0, true},
+                         Row{"the folder owner's link", 4325, 4325, true}}) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = root_ / row.name;
+    const fs::path victim = Write(folder / "home/.bashrc", bashrc, 0644);
+    ASSERT_EQ(::chown(victim.parent_path().c_str(), player, player), 0);
+    ASSERT_EQ(::chown(victim.c_str(), player, player), 0);
+    fs::create_directories(folder / "tmp");
+    ASSERT_EQ(::chown((folder / "tmp").c_str(), row.folder_owner, row.folder_owner), 0);
+    fs::permissions(folder / "tmp", fs::perms(01777));
+    const fs::path link = folder / "tmp/zephran.ini";
+    fs::create_symlink(victim, link);
+    ASSERT_EQ(::lchown(link.c_str(), row.link_owner, row.link_owner), 0);
+    fs::permissions(folder, fs::perms(0755));
+
+    const std::string said = SaveInChild(link, Values(zephran::testing::kWindowedLaunch),
+                                         [&] { return Become(player, player); });
+    if (row.followed) {
+      EXPECT_EQ(said, "saved");
+      EXPECT_NE(Read(victim).find("[Display]"), std::string::npos);
+    } else {
+      EXPECT_EQ(said, "it leads through " + link.string() +
+                          ", a link another user made in a folder anyone may write, which is "
+                          "not followed");
+      EXPECT_EQ(Read(victim), bashrc);
+      EXPECT_EQ(std::distance(fs::directory_iterator(victim.parent_path()), {}), 1);
+    }
+  }
+}
+
 // A file that already holds the player's choices needs no writing, so
 // where nothing may be written the game still starts; a change is refused
 // there with the system's reason.
