@@ -583,6 +583,52 @@ TEST_F(PosixFaultsTest, ALinkPlantedInAStickyFolderIsNeverFollowed) {
   }
 }
 
+// The launcher ended by a signal while it watches the game start (closed,
+// killed, its terminal gone): the game must not notice. It goes on writing
+// its error output after the launcher is gone, which must neither kill it
+// (SIGPIPE) nor be lost: all of it reaches where the launcher's went.
+TEST_F(PosixFaultsTest, AGameOutlivesALauncherEndedDuringTheWatch) {
+  const fs::path game = Write("game/talks.sh",
+                              "#!/bin/sh\necho 'wine: first' >&2\nfor i in 1 2 3 4 5; do\n"
+                              "  sleep 0.1\n  echo \"line $i\" >&2\ndone\necho done > \"$1\"\n",
+                              0755);
+  for (const int signal_number : {SIGTERM, SIGKILL, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal_number));
+    const fs::path log = root_ / ("log-" + std::to_string(signal_number));
+    const fs::path done = root_ / ("done-" + std::to_string(signal_number));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t launcher = ::fork();
+    if (launcher == 0) {
+      const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(output, STDERR_FILENO);
+      TestPlatform platform;
+      const bool started =
+          platform.StartProgram({game.string(), {done.string()}}, WindowStyle::Normal).started;
+      (void)!::write(ready[1], started ? "y" : "n", 1);
+      platform.WatchStart(5s);
+      ::_exit(3);
+    }
+    ::close(ready[1]);
+    char started = 0;
+    ASSERT_EQ(::read(ready[0], &started, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(started, 'y');
+    std::this_thread::sleep_for(150ms);
+    ::kill(launcher, signal_number);
+    int status = 0;
+    ::waitpid(launcher, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << DescribeStatus(status);
+
+    for (int wait = 0; wait < 300 && !fs::exists(done); ++wait) {
+      std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(fs::exists(done)) << "the game did not finish";
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Read(log), "wine: first\nline 1\nline 2\nline 3\nline 4\nline 5\n");
+  }
+}
+
 // A file that already holds the player's choices needs no writing, so
 // where nothing may be written the game still starts; a change is refused
 // there with the system's reason.
