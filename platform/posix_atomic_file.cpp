@@ -3,6 +3,8 @@
 #include "platform/save_marker.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,7 @@
 #include <sys/xattr.h>
 #endif
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -305,14 +308,112 @@ bool Held(int error) {
   return error == EAGAIN || error == EACCES;
 }
 
-// A marker's record in the folder of `marker`: a dead save's backup put back
-// where the file is missing, its working files removed, each only while it
-// is a regular file of that name.
-void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
+// Whether `uid` is a member of group `gid`, as its account says.
+bool InGroup(uid_t uid, gid_t gid) {
+  std::array<char, 4096> text{};
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) != 0 || found == nullptr) {
+    return false;
+  }
+  if (entry.pw_gid == gid) {
+    return true;
+  }
+  std::vector<gid_t> groups(256);
+  int count = static_cast<int>(groups.size());
+  if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
+    return false;
+  }
+  groups.resize(static_cast<std::size_t>(count));
+  return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// A recovery copy is believed only from someone who could have rewritten the
+// file: else anyone allowed to write the folder could plant a marker and a
+// copy and have the owner's next start write their bytes into the owner's
+// file. It is a regular file with one name (opened without following links)
+// made by the marker's maker, who is us, root, the file's owner, or a member
+// of its group that the file's modes let write it. Membership shows in the
+// copy's group, which only a member can give it (a launcher gives it the
+// file's group), unless the folder hands its group down to new files; else
+// in the maker's account. (A writer let in by a named ACL entry only is not
+// recognised: their dead save waits for them, or for root.)
+bool TrustedCopy(const struct stat& copy, uid_t marker_owner, const struct stat& file,
+                 const struct stat& folder) {
+  if (!S_ISREG(copy.st_mode) || copy.st_nlink != 1 || copy.st_uid != marker_owner) {
+    return false;
+  }
+  const uid_t maker = copy.st_uid;
+  if (maker == ::geteuid() || maker == 0 || maker == file.st_uid) {
+    return true;
+  }
+  const bool handed_down = (folder.st_mode & S_ISGID) != 0 && folder.st_gid == file.st_gid;
+  return (file.st_mode & S_IWGRP) != 0 &&
+         ((copy.st_gid == file.st_gid && !handed_down) || InGroup(maker, file.st_gid));
+}
+
+// Writes `bytes` over the file's own, in place, and makes it reach the disk.
+bool Overwrite(int file, std::string_view bytes) {
+  for (off_t at = 0; !bytes.empty();) {
+    const ssize_t written = ::pwrite(file, bytes.data(), bytes.size(), at);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written < 0) {
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    at += written;
+  }
+  return true;
+}
+
+bool OverwriteWhole(int file, std::string_view bytes) {
+  return Overwrite(file, bytes) && ::ftruncate(file, static_cast<off_t>(bytes.size())) == 0 &&
+         ::fsync(file) == 0;
+}
+
+// A dead save that rewrote the file in place gets its old bytes back from
+// the recovery copy the marker names, in place, so that its owner, modes,
+// ACL and names stay. False when that cannot be done now: the marker and the
+// copy then stay for a later start.
+bool RestoreRewrite(const fs::path& folder, const SaveMarkerRecord& record, uid_t marker_owner) {
+  const fs::path copy_path = folder / record.rewriting;
+  const Descriptor copy(::open(copy_path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!copy.Valid()) {
+    return errno == ENOENT;  // the save had not made it yet, or ended
+  }
+  const Descriptor file(
+      ::open((folder / record.file).c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat copy_status {};
+  struct stat file_status {};
+  struct stat folder_status {};
+  if (!file.Valid() || ::fstat(copy.Get(), &copy_status) != 0 ||
+      ::fstat(file.Get(), &file_status) != 0 || !S_ISREG(file_status.st_mode) ||
+      ::stat(folder.c_str(), &folder_status) != 0 ||
+      !TrustedCopy(copy_status, marker_owner, file_status, folder_status)) {
+    return false;
+  }
+  const std::optional<std::string> bytes = ReadAll(copy.Get(), kLargestEditableFile);
+  if (!bytes || !OverwriteWhole(file.Get(), *bytes)) {
+    return false;
+  }
+  ::unlink(copy_path.c_str());
+  return true;
+}
+
+// A marker's record in the folder of `marker`: a file rewritten in place
+// gets its old bytes back, a dead save's backup is put back where the file
+// is missing, its working files removed, each only while it is a regular
+// file of that name. False when a rewritten file could not be put right.
+bool UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record, uid_t marker_owner) {
   if (record.file.empty()) {
-    return;
+    return true;
   }
   const fs::path folder = FolderOf(marker);
+  if (!record.rewriting.empty() && !RestoreRewrite(folder, record, marker_owner)) {
+    return false;
+  }
   const auto regular = [](const fs::path& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
@@ -322,7 +423,7 @@ void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
     if (::lstat((folder / record.file).c_str(), &file) != 0 && errno == ENOENT) {
       // link() never replaces a file someone made meanwhile.
       if (::link((folder / record.backup).c_str(), (folder / record.file).c_str()) != 0) {
-        return;
+        return true;
       }
     }
     ::unlink((folder / record.backup).c_str());
@@ -330,6 +431,7 @@ void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
   if (!record.copy.empty() && regular(folder / record.copy)) {
     ::unlink((folder / record.copy).c_str());
   }
+  return true;
 }
 
 // `path` names the open file itself still.
@@ -386,7 +488,11 @@ SaveLockTry ClearAbandonedSave(const fs::path& marker_path) {
   if (!record) {
     return not_ours();
   }
-  UndoAbandonedSave(marker_path, *record);
+  if (!UndoAbandonedSave(marker_path, *record, status.st_uid)) {
+    return {SaveLockStep::Failed, name + " was left by a save that did not finish, and " +
+                                      record->file + " cannot be put back from " +
+                                      record->rewriting + " by this user"};
+  }
   if (!NamesOpenFile(marker_path, marker.Get())) {
     return {SaveLockStep::Again, {}};  // someone else cleared it meanwhile
   }
@@ -405,13 +511,28 @@ class SaveLock {
   SaveLock(fs::path path, int descriptor) : path_(std::move(path)), marker_(descriptor) {}
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
-  ~SaveLock() { UnlinkIfStill(path_, marker_.Get()); }
+  ~SaveLock() {
+    if (!kept_) {
+      UnlinkIfStill(path_, marker_.Get());
+    }
+  }
 
   int Get() const { return marker_.Get(); }
+
+  // Names a working file before it is made, on the disk before anything
+  // relies on it.
+  bool Append(std::string_view line) {
+    return WriteAll(marker_.Get(), line) && ::fsync(marker_.Get()) == 0;
+  }
+
+  // Leaves the marker for the next start, which finishes what it names once
+  // our lock on it is gone.
+  void Keep() { kept_ = true; }
 
  private:
   fs::path path_;
   Descriptor marker_;
+  bool kept_ = false;
 };
 
 // One try at the save lock of `target`: our marker, created exclusively,
@@ -645,6 +766,94 @@ Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int origina
   return {temporary->path, {}};
 }
 
+// Replacing a file makes the new one ours, and only root may hand it back:
+// a player who may write another's file (through its group) rewrites it in
+// place instead, keeping its owner, modes, ACL and inode.
+bool RewritesInPlace(const struct stat& file) {
+  const uid_t saver = ::geteuid();
+  return saver != 0 && saver != file.st_uid;
+}
+
+// A name for the recovery copy that no other save, live or dead, uses now.
+unsigned UniqueNumber() {
+  static std::atomic<unsigned> counter{0};
+  return (static_cast<unsigned>(::getpid()) * 40503U + ++counter * 7919U) & 0xFFFFU;
+}
+
+// The recovery copy of `bytes`: named in the marker first, created
+// exclusively (a name someone planted is skipped), readable by the file's
+// group where the file is, so that its owner can put it back, and on the
+// disk. Its name, or why not.
+Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, const struct stat& file,
+                          SaveLock& lock) {
+  const std::string name = target.filename().string();
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string copy_name = SaveWorkingName(name, UniqueNumber(), SaveMarkerName::Rewriting);
+    // Named first as a working file that a dead save's clearing removes,
+    // and as the copy to put back only once it is whole on the disk.
+    if (!lock.Append(SaveMarkerLine(SaveMarkerName::Backup, copy_name))) {
+      return {std::nullopt, Because("cannot write a file beside it", errno)};
+    }
+    const fs::path path = FolderOf(target) / copy_name;
+    Descriptor copy(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!copy.Valid() && errno == EEXIST) {
+      continue;
+    }
+    if (!copy.Valid()) {
+      return {std::nullopt, Because("cannot create a file beside it", errno)};
+    }
+    // The file's group shows that we are its member (TrustedCopy).
+    if (::fchown(copy.Get(), static_cast<uid_t>(-1), file.st_gid) == 0 &&
+        (file.st_mode & S_IRGRP) != 0) {
+      ::fchmod(copy.Get(), 0640);
+    }
+    if (!WriteAll(copy.Get(), bytes) || ::fsync(copy.Get()) != 0 || !copy.Close()) {
+      const int error = errno;
+      ::unlink(path.c_str());
+      return {std::nullopt, Because("cannot write", error)};
+    }
+    if (!lock.Append(SaveMarkerLine(SaveMarkerName::Rewriting, copy_name))) {
+      const int error = errno;
+      ::unlink(path.c_str());
+      return {std::nullopt, Because("cannot write a file beside it", error)};
+    }
+    return {path, {}};
+  }
+  return {std::nullopt, Because("cannot create a file beside it", EEXIST)};
+}
+
+// The file rewritten in place, all or nothing across a kill: its old bytes
+// first into a recovery copy that the marker names, then the new bytes over
+// the file, then the copy goes. A failure midway writes the old bytes back;
+// if even that fails, the marker and the copy stay, and the next start (or
+// save) puts the old bytes back once our lock is gone. A reader meanwhile
+// may see the file half written: the game does not run while we save.
+std::optional<SaveResult> RewriteInPlace(const fs::path& target, int file, const struct stat& read,
+                                         const std::string& current, const std::string& updated,
+                                         SaveLock& lock) {
+  const Prepared copy = MakeRecoveryCopy(target, current, read, lock);
+  if (!copy.path) {
+    return Failed(copy.reason);
+  }
+  if (!StillAsRead(target, file, read)) {
+    ::unlink(copy.path->c_str());
+    return std::nullopt;
+  }
+  if (!OverwriteWhole(file, updated)) {
+    const std::string reason = Because("cannot write", errno);
+    if (!OverwriteWhole(file, current)) {
+      lock.Keep();
+      return Failed(reason + "; its old contents are in " + copy.path->filename().string() +
+                    ", which the next start puts back");
+    }
+    ::unlink(copy.path->c_str());
+    return Failed(reason);
+  }
+  ::unlink(copy.path->c_str());
+  return Saved();
+}
+
 // nullopt: someone created the file meanwhile; edit theirs.
 // Takes the save lock, when not held yet; why not, if it cannot.
 using LockSave = std::function<std::optional<std::string>()>;
@@ -712,15 +921,8 @@ std::optional<std::string> WriteRefusal(const fs::path& target, const struct sta
   if (new_size > kLargestEditableFile) {
     return "the new values would make it " + std::string(kTooLarge);
   }
-  // Replacing the file makes the new one ours, and only root may hand it
-  // back: the owner would lose their own settings. Rewriting in place
-  // instead could leave it cut, so the owner's file stays as it is.
-  const uid_t saver = ::geteuid();
-  if (saver != 0 && saver != status.st_uid) {
-    return "it belongs to another user, and saving it would take it from them";
-  }
-  // The permission the replacement is about: a folder we may write would let
-  // us replace a file we may not.
+  // The permission the save is about: a folder we may write would let us
+  // replace a file we may not.
   const Descriptor writable(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!writable.Valid()) {
     return Because("cannot open it", errno);
@@ -747,7 +949,7 @@ int OpenToEdit(const fs::path& target) {
 // and our lock shows in the check before the rename, and the edit is made
 // again, under the lock.
 std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
-                                  const LockSave& lock) {
+                                  const LockSave& lock, std::optional<SaveLock>& held) {
   struct stat named {};
   if (::lstat(target.c_str(), &named) != 0) {
     return errno == ENOENT ? CreateFile(target, edit, lock)
@@ -796,6 +998,9 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
   if (std::optional<std::string> refused = lock()) {
     return Failed(*refused);
   }
+  if (RewritesInPlace(read)) {
+    return RewriteInPlace(target, file.Get(), read, *current, *updated, *held);
+  }
   const Prepared copy = PrepareCopy(target, *updated, file.Get(), &read);
   if (!copy.path) {
     return Failed(copy.reason);
@@ -842,11 +1047,24 @@ SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
     return held ? std::nullopt : TakeSaveLock(target, target != requested, held);
   };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (std::optional<SaveResult> result = TryEdit(target, edit, lock)) {
+    if (std::optional<SaveResult> result = TryEdit(target, edit, lock, held)) {
       return *result;
     }
   }
   return Failed("other programs kept changing it");
+}
+
+void FinishInterruptedSave(const fs::path& requested) {
+  const Followed followed = FollowLinks(requested);
+  if (!followed.path) {
+    return;
+  }
+  const fs::path marker = FolderOf(*followed.path) /
+                          (followed.path->filename().string() + std::string(kSaveMarkerSuffix));
+  struct stat status {};
+  if (::lstat(marker.c_str(), &status) == 0) {
+    ClearAbandonedSave(marker);
+  }
 }
 
 bool ReplaceFileContents(const fs::path& target, std::string_view bytes) {

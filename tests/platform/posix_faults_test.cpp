@@ -415,18 +415,29 @@ TEST_F(PosixFaultsTest, ASharedFileStaysItsOwnersWithItsModesAclAndAttributes) {
     ::stat(file.c_str(), &status_before);
     const std::map<std::string, std::string> before = Snapshot(root_);
 
-    // The second player: nothing to change plays; a change would make the
-    // file theirs and is refused.
+    // The second player: nothing to change plays and writes nothing; a
+    // change rewrites the owner's file in place, which stays theirs, with
+    // its inode, modes and ACL, and nothing else is left.
     EXPECT_EQ(as(other, kUnchanged, file), "saved");
-    EXPECT_EQ(as(other, Values(zephran::testing::kWindowedLaunch), file),
-              "it belongs to another user, and saving it would take it from them");
     EXPECT_EQ(Snapshot(root_), before);
+    EXPECT_EQ(as(other, Values(zephran::testing::kFullScreenLaunch), file), "saved");
+    struct stat rewritten {};
+    ::stat(file.c_str(), &rewritten);
+    EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kFullScreenLaunch));
+    EXPECT_EQ(rewritten.st_ino, status_before.st_ino);
+    EXPECT_EQ(rewritten.st_uid, owner);
+    EXPECT_EQ(rewritten.st_gid, shared_group);
+    EXPECT_EQ(rewritten.st_mode, status_before.st_mode);
+    EXPECT_EQ(Attribute(file, "system.posix_acl_access"), acl_before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
 
     // The owner: a new file, with exactly what the old one carried.
     EXPECT_EQ(as(owner, Values(zephran::testing::kWindowedLaunch), file), "saved");
     struct stat after {};
     ::stat(file.c_str(), &after);
-    EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kWindowedLaunch));
+    EXPECT_EQ(Read(file),
+              Applied(Applied(std::string(kSettings), zephran::testing::kFullScreenLaunch),
+                      zephran::testing::kWindowedLaunch));
     EXPECT_EQ(after.st_uid, owner);
     EXPECT_EQ(after.st_gid, shared_group);
     EXPECT_EQ(after.st_mode, status_before.st_mode);
@@ -778,7 +789,8 @@ struct Writer {
   int ready = -1;  // one byte arrives just before the first write
 };
 
-Writer StartWriter(const fs::path& file) {
+// `as`: the writer's user and group, or root's own when 0.
+Writer StartWriter(const fs::path& file, uid_t as = 0, gid_t group = 0) {
   int pipe_ends[2] = {-1, -1};
   if (::pipe2(pipe_ends, O_CLOEXEC) != 0) {
     return {};
@@ -789,6 +801,9 @@ Writer StartWriter(const fs::path& file) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(pipe_ends[1], STDOUT_FILENO);
+    if (as != 0 && (::setgroups(1, &group) != 0 || ::setgid(group) != 0 || ::setuid(as) != 0)) {
+      ::_exit(126);
+    }
     ::execv(argv[0], argv);
     ::_exit(127);
   }
@@ -804,55 +819,78 @@ std::chrono::microseconds TimeOfOneLaunch(TestPlatform& platform, const fs::path
                                                                start);
 }
 
+// Killed anywhere, a writer leaves one of the states between whole launches:
+// the owner's writer, whose saves replace the file, and a second player's,
+// whose saves rewrite the owner's file in place. For the second, the next
+// start (FinishInterruptedSave) puts back a rewrite the kill cut short.
 TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
-  const fs::path file = Write("zephran.ini", kSettings);
-  const auto launch_time = TimeOfOneLaunch(platform_, Write("timing.ini", kSettings));
-  fs::remove(root_ / "timing.ini");
-  const long long longest_delay = std::clamp<long long>(3 * launch_time.count(), 200, 200'000);
-
-  std::mt19937 random(20240607);
-  std::uniform_int_distribution<long long> delay(0, longest_delay);
-  const auto deadline = std::chrono::steady_clock::now() + 8s;
-  std::set<std::string> seen;
-  int kills = 0;
-  for (; kills < 200 && std::chrono::steady_clock::now() < deadline; ++kills) {
-    const std::set<std::string> reachable = ReachableStates(Read(file));
-    const Writer writer = StartWriter(file);
-    ASSERT_GT(writer.pid, 0);
-    char ready = 0;
-    const ssize_t got = ::read(writer.ready, &ready, 1);
-    ::close(writer.ready);
-    if (got == 1) {
-      std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to run a writer as a second player";
+  for (const bool in_place : {false, true}) {
+    SCOPED_TRACE(in_place ? "rewritten in place by a second player" : "replaced by its owner");
+    const fs::path folder = root_ / (in_place ? "in-place" : "replaced");
+    const fs::path file = Write(folder / "zephran.ini", kSettings, 0660);
+    fs::permissions(folder, fs::perms(0777));
+    if (in_place) {
+      ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
     }
-    ::kill(writer.pid, SIGKILL);
-    int status = 0;
-    ::waitpid(writer.pid, &status, 0);
-    ASSERT_EQ(got, 1) << "the writer did not start: " << DescribeStatus(status);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << DescribeStatus(status);
+    const auto launch_time = TimeOfOneLaunch(platform_, Write("timing.ini", kSettings));
+    fs::remove(root_ / "timing.ini");
+    const long long longest_delay = std::clamp<long long>(3 * launch_time.count(), 200, 200'000);
 
-    const std::string now = Read(file);
-    ASSERT_TRUE(reachable.contains(now)) << "after kill " << kills << " the file is:\n" << now;
-    seen.insert(now);
-    for (const auto& entry : Snapshot(root_)) {
-      ASSERT_TRUE(entry.first == "zephran.ini" || entry.first == "zephran.ini.saving~" ||
-                  IsTemporaryName(entry.first))
-          << entry.first;
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<long long> delay(0, longest_delay);
+    const auto deadline = std::chrono::steady_clock::now() + 6s;
+    std::set<std::string> seen;
+    int kills = 0;
+    for (; kills < 200 && std::chrono::steady_clock::now() < deadline; ++kills) {
+      const std::set<std::string> reachable = ReachableStates(Read(file));
+      const Writer writer = in_place ? StartWriter(file, 4323, 4322) : StartWriter(file);
+      ASSERT_GT(writer.pid, 0);
+      char ready = 0;
+      const ssize_t got = ::read(writer.ready, &ready, 1);
+      ::close(writer.ready);
+      if (got == 1) {
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+      }
+      ::kill(writer.pid, SIGKILL);
+      int status = 0;
+      ::waitpid(writer.pid, &status, 0);
+      ASSERT_EQ(got, 1) << "the writer did not start: " << DescribeStatus(status);
+      ASSERT_TRUE(WIFSIGNALED(status))
+          << "the writer stopped by itself: " << DescribeStatus(status);
+      if (in_place) {
+        platform_.FinishInterruptedSave(file.string());
+      }
+
+      const std::string now = Read(file);
+      ASSERT_TRUE(reachable.contains(now)) << "after kill " << kills << " the file is:\n" << now;
+      seen.insert(now);
+      for (const auto& entry : Snapshot(folder)) {
+        ASSERT_TRUE(
+            entry.first == "zephran.ini" ||
+            (!in_place && (entry.first == "zephran.ini.saving~" || IsTemporaryName(entry.first))))
+            << entry.first;
+      }
+      if (in_place) {
+        struct stat status_now {};
+        ::stat(file.c_str(), &status_now);
+        ASSERT_EQ(status_now.st_uid, 4321u);
+      }
     }
+
+    const std::size_t leftovers = Snapshot(folder).size() - 1;
+    std::cout << kills << " kills, " << seen.size() << " different states, " << leftovers
+              << " temporary files and markers left by kills during a write\n";
+    // Timing decides where the kills land; more than one state shows that
+    // some landed after a launch's write.
+    EXPECT_GE(seen.size(), 2u);
+    // Through any spelling of its name, the file read is the settings file
+    // and never a leftover.
+    EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255,
+                                          (folder / "ZEPHRAN.INI").string()),
+              FindProfileValue(Read(file), "Display", "ScreenWidth").value());
+    EXPECT_EQ(platform_.FirstDirEntry((folder / "*.ini").string(), 0), "zephran.ini");
   }
-
-  const std::size_t leftovers = Snapshot(root_).size() - 1;
-  std::cout << kills << " kills, " << seen.size() << " different states, " << leftovers
-            << " temporary files and markers left by kills during a write\n";
-  // Timing decides where the kills land; more than one state shows that
-  // some landed after a launch's write.
-  EXPECT_GE(seen.size(), 2u);
-  // Through any spelling of its name, the file read is the settings file and
-  // never a leftover.
-  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255,
-                                        (root_ / "ZEPHRAN.INI").string()),
-            FindProfileValue(Read(file), "Display", "ScreenWidth").value());
-  EXPECT_EQ(platform_.FirstDirEntry((root_ / "*.ini").string(), 0), "zephran.ini");
 }
 
 }  // namespace
