@@ -774,6 +774,22 @@ TEST_F(PosixFaultsTest, AnotherLaunchersSaveIsWaitedForBrieflyAndADeadOnesCleare
     fs::remove(marker);
     Write("zephran.ini.saving~", "[Display]\r\n");
   }
+  fs::remove(marker);
+  // A dead save's marker and recovery copy, made by someone who could not
+  // have written the file: never put back, by a start or by a save.
+  const std::string before = Read(file);
+  Write("zephran.ini.saving~", record + "rewriting=zephran.ini.1a2b.old~\r\n");
+  const fs::path copy = Write("zephran.ini.1a2b.old~", "[Display]\r\nScreenWidth=1\r\n");
+  ASSERT_EQ(::chown(marker.c_str(), 4324, 4324), 0);
+  ASSERT_EQ(::chown(copy.c_str(), 4324, 4324), 0);
+  platform_.FinishInterruptedSave(file.string());
+  const SaveResult result =
+      platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
+  EXPECT_EQ(result.reason,
+            "zephran.ini.saving~ was left by a save that did not finish, and zephran.ini cannot "
+            "be put back from zephran.ini.1a2b.old~ by this user");
+  EXPECT_EQ(Read(file), before);
+  EXPECT_TRUE(fs::exists(copy));
 }
 
 // Every state the file may be in while the writer runs from `start`: after
