@@ -3,6 +3,8 @@
 #include "platform/save_marker.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,13 +12,17 @@
 #include <sys/xattr.h>
 #endif
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -71,25 +77,51 @@ std::string Because(std::string_view what, int error) {
   return std::string(what) + " (" + std::strerror(error) + ")";
 }
 
-// Where a write to `path` really lands: replacing a link by a plain file
-// would cut it off from the file it is meant to share.
-std::optional<fs::path> FollowLinks(fs::path path) {
+fs::path FolderOf(const fs::path& file) {
+  return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// Where a write to `path` really lands, or why we will not go there.
+struct Followed {
+  std::optional<fs::path> path;
+  std::string refusal;
+};
+
+// The kernel's rule for links in sticky folders anyone may write (/tmp,
+// protected_symlinks), which it cannot apply for us since we read the link
+// ourselves: such a link is followed only when it is ours or the folder
+// owner's. Anyone else may have planted it to make us write their choice of
+// our files.
+bool MayFollow(const fs::path& link) {
+  struct stat folder {};
+  struct stat status {};
+  if (::stat(FolderOf(link).c_str(), &folder) != 0 || ::lstat(link.c_str(), &status) != 0) {
+    return false;
+  }
+  const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+  return !shared || status.st_uid == ::geteuid() || status.st_uid == folder.st_uid;
+}
+
+// Replacing a link by a plain file would cut it off from the file it is
+// meant to share, so a save goes where the links lead.
+Followed FollowLinks(fs::path path) {
   for (int depth = 0; depth < kMaxLinkDepth; ++depth) {
     std::error_code error;
     if (!fs::is_symlink(fs::symlink_status(path, error))) {
-      return path;
+      return {path, {}};
+    }
+    if (!MayFollow(path)) {
+      return {std::nullopt, "it leads through " + path.string() +
+                                ", a link another user made in a folder anyone may write, "
+                                "which is not followed"};
     }
     const fs::path link = fs::read_symlink(path, error);
     if (error) {
-      return std::nullopt;
+      break;
     }
-    path = link.is_absolute() ? link : path.parent_path() / link;
+    path = link.is_absolute() ? link : FolderOf(path) / link;
   }
-  return std::nullopt;
-}
-
-fs::path FolderOf(const fs::path& file) {
-  return file.has_parent_path() ? file.parent_path() : fs::path(".");
+  return {std::nullopt, "its symbolic links lead nowhere"};
 }
 
 // Reads from the start up to end of file; nullopt on an error or when there
@@ -157,14 +189,15 @@ struct TemporaryFile {
 
 // A hidden file beside the target, so that the final rename stays within one
 // file system, named after our process so that a later writer can tell when
-// it was left by one that died. Created with 0666 so that a new file ends up
-// with the modes the user's umask asks for.
+// it was left by one that died. Created for us alone: in a shared folder
+// anyone the folder lets in (its modes, a default ACL) could otherwise open
+// it before it gets the file's own permissions, and keep that handle.
 std::optional<TemporaryFile> CreateTemporary(const fs::path& target) {
   static std::atomic<unsigned> counter{0};
   const std::string stem = TemporaryPrefix(target) + std::to_string(::getpid());
   for (int attempt = 0; attempt < 100; ++attempt) {
     const fs::path candidate = FolderOf(target) / (stem + "-" + std::to_string(++counter) + ".tmp");
-    const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int descriptor = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor >= 0) {
       return TemporaryFile{candidate, descriptor};
     }
@@ -275,14 +308,112 @@ bool Held(int error) {
   return error == EAGAIN || error == EACCES;
 }
 
-// A marker's record in the folder of `marker`: a dead save's backup put back
-// where the file is missing, its working files removed, each only while it
-// is a regular file of that name.
-void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
+// Whether `uid` is a member of group `gid`, as its account says.
+bool InGroup(uid_t uid, gid_t gid) {
+  std::array<char, 4096> text{};
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) != 0 || found == nullptr) {
+    return false;
+  }
+  if (entry.pw_gid == gid) {
+    return true;
+  }
+  std::vector<gid_t> groups(256);
+  int count = static_cast<int>(groups.size());
+  if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
+    return false;
+  }
+  groups.resize(static_cast<std::size_t>(count));
+  return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+// A recovery copy is believed only from someone who could have rewritten the
+// file: else anyone allowed to write the folder could plant a marker and a
+// copy and have the owner's next start write their bytes into the owner's
+// file. It is a regular file with one name (opened without following links)
+// made by the marker's maker, who is us, root, the file's owner, or a member
+// of its group that the file's modes let write it. Membership shows in the
+// copy's group, which only a member can give it (a launcher gives it the
+// file's group), unless the folder hands its group down to new files; else
+// in the maker's account. (A writer let in by a named ACL entry only is not
+// recognised: their dead save waits for them, or for root.)
+bool TrustedCopy(const struct stat& copy, uid_t marker_owner, const struct stat& file,
+                 const struct stat& folder) {
+  if (!S_ISREG(copy.st_mode) || copy.st_nlink != 1 || copy.st_uid != marker_owner) {
+    return false;
+  }
+  const uid_t maker = copy.st_uid;
+  if (maker == ::geteuid() || maker == 0 || maker == file.st_uid) {
+    return true;
+  }
+  const bool handed_down = (folder.st_mode & S_ISGID) != 0 && folder.st_gid == file.st_gid;
+  return (file.st_mode & S_IWGRP) != 0 &&
+         ((copy.st_gid == file.st_gid && !handed_down) || InGroup(maker, file.st_gid));
+}
+
+// Writes `bytes` over the file's own, in place, and makes it reach the disk.
+bool Overwrite(int file, std::string_view bytes) {
+  for (off_t at = 0; !bytes.empty();) {
+    const ssize_t written = ::pwrite(file, bytes.data(), bytes.size(), at);
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written < 0) {
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    at += written;
+  }
+  return true;
+}
+
+bool OverwriteWhole(int file, std::string_view bytes) {
+  return Overwrite(file, bytes) && ::ftruncate(file, static_cast<off_t>(bytes.size())) == 0 &&
+         ::fsync(file) == 0;
+}
+
+// A dead save that rewrote the file in place gets its old bytes back from
+// the recovery copy the marker names, in place, so that its owner, modes,
+// ACL and names stay. False when that cannot be done now: the marker and the
+// copy then stay for a later start.
+bool RestoreRewrite(const fs::path& folder, const SaveMarkerRecord& record, uid_t marker_owner) {
+  const fs::path copy_path = folder / record.rewriting;
+  const Descriptor copy(::open(copy_path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!copy.Valid()) {
+    return errno == ENOENT;  // the save had not made it yet, or ended
+  }
+  const Descriptor file(
+      ::open((folder / record.file).c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat copy_status {};
+  struct stat file_status {};
+  struct stat folder_status {};
+  if (!file.Valid() || ::fstat(copy.Get(), &copy_status) != 0 ||
+      ::fstat(file.Get(), &file_status) != 0 || !S_ISREG(file_status.st_mode) ||
+      ::stat(folder.c_str(), &folder_status) != 0 ||
+      !TrustedCopy(copy_status, marker_owner, file_status, folder_status)) {
+    return false;
+  }
+  const std::optional<std::string> bytes = ReadAll(copy.Get(), kLargestEditableFile);
+  if (!bytes || !OverwriteWhole(file.Get(), *bytes)) {
+    return false;
+  }
+  ::unlink(copy_path.c_str());
+  return true;
+}
+
+// A marker's record in the folder of `marker`: a file rewritten in place
+// gets its old bytes back, a dead save's backup is put back where the file
+// is missing, its working files removed, each only while it is a regular
+// file of that name. False when a rewritten file could not be put right.
+bool UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record, uid_t marker_owner) {
   if (record.file.empty()) {
-    return;
+    return true;
   }
   const fs::path folder = FolderOf(marker);
+  if (!record.rewriting.empty() && !RestoreRewrite(folder, record, marker_owner)) {
+    return false;
+  }
   const auto regular = [](const fs::path& path) {
     struct stat status {};
     return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
@@ -292,7 +423,7 @@ void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
     if (::lstat((folder / record.file).c_str(), &file) != 0 && errno == ENOENT) {
       // link() never replaces a file someone made meanwhile.
       if (::link((folder / record.backup).c_str(), (folder / record.file).c_str()) != 0) {
-        return;
+        return true;
       }
     }
     ::unlink((folder / record.backup).c_str());
@@ -300,6 +431,7 @@ void UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record) {
   if (!record.copy.empty() && regular(folder / record.copy)) {
     ::unlink((folder / record.copy).c_str());
   }
+  return true;
 }
 
 // `path` names the open file itself still.
@@ -356,7 +488,11 @@ SaveLockTry ClearAbandonedSave(const fs::path& marker_path) {
   if (!record) {
     return not_ours();
   }
-  UndoAbandonedSave(marker_path, *record);
+  if (!UndoAbandonedSave(marker_path, *record, status.st_uid)) {
+    return {SaveLockStep::Failed, name + " was left by a save that did not finish, and " +
+                                      record->file + " cannot be put back from " +
+                                      record->rewriting + " by this user"};
+  }
   if (!NamesOpenFile(marker_path, marker.Get())) {
     return {SaveLockStep::Again, {}};  // someone else cleared it meanwhile
   }
@@ -375,22 +511,38 @@ class SaveLock {
   SaveLock(fs::path path, int descriptor) : path_(std::move(path)), marker_(descriptor) {}
   SaveLock(const SaveLock&) = delete;
   SaveLock& operator=(const SaveLock&) = delete;
-  ~SaveLock() { UnlinkIfStill(path_, marker_.Get()); }
+  ~SaveLock() {
+    if (!kept_) {
+      UnlinkIfStill(path_, marker_.Get());
+    }
+  }
 
   int Get() const { return marker_.Get(); }
+
+  // Names a working file before it is made, on the disk before anything
+  // relies on it.
+  bool Append(std::string_view line) {
+    return WriteAll(marker_.Get(), line) && ::fsync(marker_.Get()) == 0;
+  }
+
+  // Leaves the marker for the next start, which finishes what it names once
+  // our lock on it is gone.
+  void Keep() { kept_ = true; }
 
  private:
   fs::path path_;
   Descriptor marker_;
+  bool kept_ = false;
 };
 
 // One try at the save lock of `target`: our marker, created exclusively,
 // locked and checked to be in place, or the marker in the way cleared when
-// its launcher is gone.
+// its launcher is gone. Others may read the marker, which is all a look at
+// its lock needs, but only its maker may write what it names.
 SaveLockTry TryToLockSave(const fs::path& target, const fs::path& path,
                           std::optional<SaveLock>& lock) {
   Descriptor created(
-      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
   if (!created.Valid()) {
     return errno == EEXIST ? ClearAbandonedSave(path)
                            : SaveLockTry{SaveLockStep::Failed,
@@ -507,6 +659,69 @@ std::optional<std::string> KeepWhatTheFileCarries(int original, int copy,
   return std::nullopt;
 }
 
+// The process's umask, read without changing it where the system says it
+// (Linux 4.7 on): setting it to read it would race with other threads
+// creating files.
+mode_t CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.starts_with("Umask:")) {
+      return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8) & 0777);
+    }
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// The permission bits open(path, O_CREAT, 0666) would have given a new file
+// in `folder`: those of the folder's default ACL when it has one (the umask
+// then does not count), else 0666 less the umask.
+mode_t NewFileModes(const fs::path& folder) {
+#ifdef __linux__
+  std::array<char, 1024> acl{};
+  const ssize_t size =
+      ::getxattr(folder.c_str(), "system.posix_acl_default", acl.data(), acl.size());
+  // A version word, then entries of a 16-bit tag, 16-bit permissions and a
+  // 32-bit id.
+  constexpr std::size_t kHeader = 4;
+  constexpr std::size_t kEntry = 8;
+  if (size > static_cast<ssize_t>(kHeader)) {
+    unsigned owner = 0;
+    unsigned group = 0;
+    unsigned mask = 8;  // none yet
+    unsigned others = 0;
+    for (std::size_t at = kHeader; at + kEntry <= static_cast<std::size_t>(size); at += kEntry) {
+      std::uint16_t tag = 0;
+      std::uint16_t permissions = 0;
+      std::memcpy(&tag, acl.data() + at, sizeof tag);
+      std::memcpy(&permissions, acl.data() + at + 2, sizeof permissions);
+      const unsigned bits = permissions & 6U;
+      switch (tag) {
+        case 0x01:  // the owner
+          owner = bits;
+          break;
+        case 0x04:  // the owning group
+          group = bits;
+          break;
+        case 0x10:  // the mask, which stands for the group bits when present
+          mask = bits;
+          break;
+        case 0x20:  // others
+          others = bits;
+          break;
+        default:  // named users and groups: the mask covers them
+          break;
+      }
+    }
+    return static_cast<mode_t>(owner << 6 | (mask == 8 ? group : mask) << 3 | others);
+  }
+#else
+  (void)folder;
+#endif
+  return 0666 & ~CurrentUmask();
+}
+
 // Makes the rename itself durable; a failure here cannot be undone anymore
 // and the new contents are already in place, so it is not reported.
 void SyncFolder(const fs::path& folder) {
@@ -535,6 +750,8 @@ Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int origina
     reason = Because("cannot write", errno);
   } else if (existing != nullptr) {
     reason = KeepWhatTheFileCarries(original, copy.Get(), *existing).value_or("");
+  } else if (::fchmod(copy.Get(), NewFileModes(FolderOf(target))) != 0) {
+    reason = Because("cannot give it its permissions", errno);
   }
   if (reason.empty() && ::fsync(copy.Get()) != 0) {
     reason = Because("cannot write", errno);
@@ -547,6 +764,94 @@ Prepared PrepareCopy(const fs::path& target, std::string_view bytes, int origina
     return {std::nullopt, reason};
   }
   return {temporary->path, {}};
+}
+
+// Replacing a file makes the new one ours, and only root may hand it back:
+// a player who may write another's file (through its group) rewrites it in
+// place instead, keeping its owner, modes, ACL and inode.
+bool RewritesInPlace(const struct stat& file) {
+  const uid_t saver = ::geteuid();
+  return saver != 0 && saver != file.st_uid;
+}
+
+// A name for the recovery copy that no other save, live or dead, uses now.
+unsigned UniqueNumber() {
+  static std::atomic<unsigned> counter{0};
+  return (static_cast<unsigned>(::getpid()) * 40503U + ++counter * 7919U) & 0xFFFFU;
+}
+
+// The recovery copy of `bytes`: named in the marker first, created
+// exclusively (a name someone planted is skipped), readable by the file's
+// group where the file is, so that its owner can put it back, and on the
+// disk. Its name, or why not.
+Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, const struct stat& file,
+                          SaveLock& lock) {
+  const std::string name = target.filename().string();
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string copy_name = SaveWorkingName(name, UniqueNumber(), SaveMarkerName::Rewriting);
+    // Named first as a working file that a dead save's clearing removes,
+    // and as the copy to put back only once it is whole on the disk.
+    if (!lock.Append(SaveMarkerLine(SaveMarkerName::Backup, copy_name))) {
+      return {std::nullopt, Because("cannot write a file beside it", errno)};
+    }
+    const fs::path path = FolderOf(target) / copy_name;
+    Descriptor copy(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!copy.Valid() && errno == EEXIST) {
+      continue;
+    }
+    if (!copy.Valid()) {
+      return {std::nullopt, Because("cannot create a file beside it", errno)};
+    }
+    // The file's group shows that we are its member (TrustedCopy).
+    if (::fchown(copy.Get(), static_cast<uid_t>(-1), file.st_gid) == 0 &&
+        (file.st_mode & S_IRGRP) != 0) {
+      ::fchmod(copy.Get(), 0640);
+    }
+    if (!WriteAll(copy.Get(), bytes) || ::fsync(copy.Get()) != 0 || !copy.Close()) {
+      const int error = errno;
+      ::unlink(path.c_str());
+      return {std::nullopt, Because("cannot write", error)};
+    }
+    if (!lock.Append(SaveMarkerLine(SaveMarkerName::Rewriting, copy_name))) {
+      const int error = errno;
+      ::unlink(path.c_str());
+      return {std::nullopt, Because("cannot write a file beside it", error)};
+    }
+    return {path, {}};
+  }
+  return {std::nullopt, Because("cannot create a file beside it", EEXIST)};
+}
+
+// The file rewritten in place, all or nothing across a kill: its old bytes
+// first into a recovery copy that the marker names, then the new bytes over
+// the file, then the copy goes. A failure midway writes the old bytes back;
+// if even that fails, the marker and the copy stay, and the next start (or
+// save) puts the old bytes back once our lock is gone. A reader meanwhile
+// may see the file half written: the game does not run while we save.
+std::optional<SaveResult> RewriteInPlace(const fs::path& target, int file, const struct stat& read,
+                                         const std::string& current, const std::string& updated,
+                                         SaveLock& lock) {
+  const Prepared copy = MakeRecoveryCopy(target, current, read, lock);
+  if (!copy.path) {
+    return Failed(copy.reason);
+  }
+  if (!StillAsRead(target, file, read)) {
+    ::unlink(copy.path->c_str());
+    return std::nullopt;
+  }
+  if (!OverwriteWhole(file, updated)) {
+    const std::string reason = Because("cannot write", errno);
+    if (!OverwriteWhole(file, current)) {
+      lock.Keep();
+      return Failed(reason + "; its old contents are in " + copy.path->filename().string() +
+                    ", which the next start puts back");
+    }
+    ::unlink(copy.path->c_str());
+    return Failed(reason);
+  }
+  ::unlink(copy.path->c_str());
+  return Saved();
 }
 
 // nullopt: someone created the file meanwhile; edit theirs.
@@ -616,15 +921,8 @@ std::optional<std::string> WriteRefusal(const fs::path& target, const struct sta
   if (new_size > kLargestEditableFile) {
     return "the new values would make it " + std::string(kTooLarge);
   }
-  // Replacing the file makes the new one ours, and only root may hand it
-  // back: the owner would lose their own settings. Rewriting in place
-  // instead could leave it cut, so the owner's file stays as it is.
-  const uid_t saver = ::geteuid();
-  if (saver != 0 && saver != status.st_uid) {
-    return "it belongs to another user, and saving it would take it from them";
-  }
-  // The permission the replacement is about: a folder we may write would let
-  // us replace a file we may not.
+  // The permission the save is about: a folder we may write would let us
+  // replace a file we may not.
   const Descriptor writable(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!writable.Valid()) {
     return Because("cannot open it", errno);
@@ -651,7 +949,7 @@ int OpenToEdit(const fs::path& target) {
 // and our lock shows in the check before the rename, and the edit is made
 // again, under the lock.
 std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
-                                  const LockSave& lock) {
+                                  const LockSave& lock, std::optional<SaveLock>& held) {
   struct stat named {};
   if (::lstat(target.c_str(), &named) != 0) {
     return errno == ENOENT ? CreateFile(target, edit, lock)
@@ -700,6 +998,9 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
   if (std::optional<std::string> refused = lock()) {
     return Failed(*refused);
   }
+  if (RewritesInPlace(read)) {
+    return RewriteInPlace(target, file.Get(), read, *current, *updated, *held);
+  }
   const Prepared copy = PrepareCopy(target, *updated, file.Get(), &read);
   if (!copy.path) {
     return Failed(copy.reason);
@@ -730,26 +1031,40 @@ std::optional<std::string> ReadSmallFile(const fs::path& path) {
 }
 
 SaveResult EditFile(const fs::path& requested, const FileEdit& edit) {
-  const std::optional<fs::path> target = FollowLinks(requested);
-  if (!target) {
-    return Failed("its symbolic links lead nowhere");
+  const Followed followed = FollowLinks(requested);
+  if (!followed.path) {
+    return Failed(followed.refusal);
   }
+  const fs::path& target = *followed.path;
   std::error_code error;
-  if (!fs::is_directory(FolderOf(*target), error)) {
+  if (!fs::is_directory(FolderOf(target), error)) {
     return Failed("its folder does not exist");
   }
   IgnoreFileSizeSignal();
-  RemoveStaleTemporaries(*target);
+  RemoveStaleTemporaries(target);
   std::optional<SaveLock> held;
   const LockSave lock = [&]() -> std::optional<std::string> {
-    return held ? std::nullopt : TakeSaveLock(*target, *target != requested, held);
+    return held ? std::nullopt : TakeSaveLock(target, target != requested, held);
   };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (std::optional<SaveResult> result = TryEdit(*target, edit, lock)) {
+    if (std::optional<SaveResult> result = TryEdit(target, edit, lock, held)) {
       return *result;
     }
   }
   return Failed("other programs kept changing it");
+}
+
+void FinishInterruptedSave(const fs::path& requested) {
+  const Followed followed = FollowLinks(requested);
+  if (!followed.path) {
+    return;
+  }
+  const fs::path marker = FolderOf(*followed.path) /
+                          (followed.path->filename().string() + std::string(kSaveMarkerSuffix));
+  struct stat status {};
+  if (::lstat(marker.c_str(), &status) == 0) {
+    ClearAbandonedSave(marker);
+  }
 }
 
 bool ReplaceFileContents(const fs::path& target, std::string_view bytes) {

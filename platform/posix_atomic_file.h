@@ -39,21 +39,31 @@ using FileEdit = std::function<std::optional<std::string>(const std::string& cur
 // - The new file keeps the old one's owner and group (or nothing is
 //   written), its modes, its ACLs and extended attributes, and nothing the
 //   folder hands down to new files (a default ACL). A symbolic link is
-//   written through and stays a link.
+//   written through and stays a link, unless it lies in a sticky folder
+//   anyone may write and neither we nor the folder's owner made it (the
+//   kernel's rule there): then the save is refused.
+// - A file of another user that we may write (when we are not root) is
+//   rewritten in place instead, since a replacement would be ours: its old
+//   bytes first go to a recovery copy beside it that the marker names, so a
+//   kill midway is undone by the next start (FinishInterruptedSave).
 // - Refused, with the file untouched: anything but a regular file, a file
 //   without its owner's write bit (even for root, as Windows would refuse
-//   it), a file with several hard links (a rename would split its names and
-//   rewriting it in place could leave it cut), a file larger than
-//   kLargestEditableFile or an edit that would make it so, a sparse file
-//   (the copy would fill its holes), and a file of another user when we are
-//   not root (the replacement would be ours, and rewriting in place could
-//   leave the owner's file cut).
+//   it), a file with several hard links (a rename would split its names),
+//   a file larger than kLargestEditableFile or an edit that would make it
+//   so, and a sparse file (the copy would fill its holes).
 // - Temporary files and save markers of earlier writers that were killed
 //   are removed; nothing else is, and a marker that is a link or was not
 //   made by a launcher stops the save.
 //
 // The path is used as given; case-insensitive lookup is the caller's part.
 SaveResult EditFile(const std::filesystem::path& target, const FileEdit& edit);
+
+// Puts right what a save of `target` that was killed midway left, before
+// anything reads the file: a file being rewritten in place gets its old
+// bytes back from the recovery copy the dead save's marker names (when that
+// copy is to be trusted, see posix_atomic_file.cpp), and the dead save's
+// working files and marker go. A save running now is left alone.
+void FinishInterruptedSave(const std::filesystem::path& target);
 
 // EditFile that replaces the whole contents with `bytes`.
 bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes);

@@ -157,10 +157,12 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
   }
 }
 
-void NativePlatform::FinishInterruptedSave(const std::string&) {
-  // Nothing to finish: a save here replaces the file in one rename, and
-  // leaves at worst a stale marker and a temporary file, which the next save
-  // clears (posix_atomic_file.cpp).
+void NativePlatform::FinishInterruptedSave(const std::string& file) {
+  try {
+    platform::FinishInterruptedSave(ResolveCaseInsensitive(file));
+  } catch (const std::exception&) {
+    // What cannot be finished now is left for the save, which refuses with why.
+  }
 }
 
 void NativePlatform::SetNormalAttributes(const std::string& file) {

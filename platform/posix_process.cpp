@@ -267,12 +267,14 @@ void ResetSignals(const sigset_t& empty) {
 
 // Descriptors of one start: the program reports a failed exec on `exec`
 // (closed at a successful one), its watcher reports the program's end on
-// `status`, and the program's error output arrives on `output`. [0] is the
-// launcher's end, [1] the other's; all are closed at exec.
+// `status`, the program's error output goes to the watcher on `output`, and
+// the watcher hands its first bytes on to the launcher on `head`. [0] is the
+// reading end, [1] the writing one; all are closed at exec.
 struct StartPipes {
   int exec[2] = {-1, -1};
   int status[2] = {-1, -1};
   int output[2] = {-1, -1};
+  int head[2] = {-1, -1};
 };
 
 void CloseDescriptor(int& descriptor) {
@@ -283,20 +285,160 @@ void CloseDescriptor(int& descriptor) {
 }
 
 void ClosePipes(StartPipes& pipes) {
-  for (int* pair : {pipes.exec, pipes.status, pipes.output}) {
+  for (int* pair : {pipes.exec, pipes.status, pipes.output, pipes.head}) {
     CloseDescriptor(pair[0]);
     CloseDescriptor(pair[1]);
   }
 }
 
-// Runs in the forked child, which becomes the program's watcher: it starts
-// the program in a session of its own, cut off from our terminal and process
-// group so that it outlives the launcher, then waits for its end and reports
-// the status. The launcher kills the watcher when it stops watching; the
-// program is then an orphan that init reaps, never our zombie.
-[[noreturn]] void RunWatcher(const char* executable, char* const* argv, const char* folder,
-                             const sigset_t& empty, const StartPipes& pipes) {
+// How many reads of output, once the program has ended, still count as what
+// it wrote before its end: a helper it left running may write on forever.
+constexpr int kReadsAfterEnd = 16;
+constexpr std::size_t kOutputHeadBytes = 4096;
+
+// Closes every descriptor but the error output and `keep`: the watcher holds
+// nothing else of ours (a copy of the window's connection would keep the
+// window on the screen after the launcher has gone).
+void CloseAllBut(std::array<int, 3> keep) {
+  std::array<int, 4> kept{keep[0], keep[1], keep[2], STDERR_FILENO};
+  std::sort(kept.begin(), kept.end());
+  int next = 0;
+  for (const int descriptor : kept) {
+    for (; next < descriptor && next < 3; ++next) {
+      ::close(next);
+    }
+#ifdef __linux__
+    if (next < descriptor) {
+      ::close_range(static_cast<unsigned>(next), static_cast<unsigned>(descriptor - 1), 0);
+    }
+#else
+    for (; next < descriptor; ++next) {
+      ::close(next);
+    }
+#endif
+    next = descriptor + 1;
+  }
+#ifdef __linux__
+  ::close_range(static_cast<unsigned>(next), ~0U, 0);
+#else
+  for (; next < 65536; ++next) {
+    ::close(next);
+  }
+#endif
+}
+
+// The program's error output as the watcher passes it on: all of it to the
+// error output the launcher had, whether or not the launcher still lives,
+// and the first kOutputHeadBytes to the launcher while it listens. Only
+// async-signal-safe calls: it runs in a child of a process with threads.
+class Relay {
+ public:
+  Relay(int output, int status, int head) : output_(output), status_(status), head_(head) {
+    ::fcntl(head_, F_SETFL, O_NONBLOCK);
+  }
+
+  int Output() const { return output_; }
+  int Status() const { return status_; }
+
+  // One read of the output, passed on; false at its end.
+  bool PassOnce() {
+    std::array<char, 4096> buffer{};
+    ssize_t length = 0;
+    do {
+      length = ::read(output_, buffer.data(), buffer.size());
+    } while (length < 0 && errno == EINTR);
+    if (length <= 0) {
+      CloseDescriptor(output_);
+      return false;
+    }
+    const auto size = static_cast<std::size_t>(length);
+    // A destination that fails (a terminal closed, a pipe nobody reads) is
+    // given up on; the output is still read, so the program never blocks.
+    for (std::size_t at = 0; to_error_output_ && at < size;) {
+      const ssize_t written = ::write(STDERR_FILENO, buffer.data() + at, size - at);
+      if (written < 0 && errno != EINTR) {
+        to_error_output_ = false;
+      }
+      at += written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
+    const std::size_t head = std::min(size, head_left_);
+    if (head_ >= 0 && head > 0) {
+      const ssize_t written = ::write(head_, buffer.data(), head);
+      head_left_ -= written > 0 ? static_cast<std::size_t>(written) : head_left_;
+    }
+    return true;
+  }
+
+  // What the program wrote before it ended, then its status: the launcher
+  // reads the status after every byte the program wrote before it.
+  void ReportEnd(int status) {
+    pollfd entry{output_, POLLIN, 0};
+    for (int reads = 0; output_ >= 0 && reads<kReadsAfterEnd&& ::poll(&entry, 1, 0)> 0; ++reads) {
+      PassOnce();
+    }
+    if (::write(status_, &status, sizeof status) < 0) {
+      // The launcher has stopped listening.
+    }
+    StopTellingTheLauncher();
+  }
+
+  void StopTellingTheLauncher() {
+    CloseDescriptor(status_);
+    CloseDescriptor(head_);
+  }
+
+ private:
+  int output_;
+  int status_;
+  int head_;
+  bool to_error_output_ = true;
+  std::size_t head_left_ = kOutputHeadBytes;
+};
+
+// The watcher's life after it started the program: while the launcher
+// watches, the program's end is looked for every 10 ms and reported; then,
+// and after the launcher has gone, the output is passed on until the program
+// and everything it started have closed it.
+[[noreturn]] void WatchProgram(pid_t program, Relay relay) {
+  bool running = true;
+  while (running && relay.Status() >= 0) {
+    std::array<pollfd, 2> entries{{{relay.Output(), POLLIN, 0}, {relay.Status(), 0, 0}}};
+    if (::poll(entries.data(), entries.size(), 10) > 0) {
+      if ((entries[1].revents & (POLLERR | POLLHUP)) != 0) {
+        relay.StopTellingTheLauncher();  // the launcher let go, or is gone
+      }
+      if (entries[0].revents != 0) {
+        relay.PassOnce();
+      }
+    }
+    int status = 0;
+    if (::waitpid(program, &status, WNOHANG) == program) {
+      running = false;
+      relay.ReportEnd(status);
+    }
+  }
+  relay.StopTellingTheLauncher();
+  while (relay.Output() >= 0 && relay.PassOnce()) {
+  }
+  ::_exit(0);
+}
+
+// Runs in the forked child, which starts the program's watcher and ends at
+// once. The watcher starts the program in a session of its own, cut off
+// from our terminal and process group, and takes the program's error output
+// so that neither depends on the launcher: a launcher closed, killed or
+// ended by its terminal during the watch costs the program nothing, and its
+// output still goes where the launcher's went. Neither is ever our zombie.
+[[noreturn]] void StartWatcher(const char* executable, char* const* argv, const char* folder,
+                               const sigset_t& empty, const StartPipes& pipes) {
   ::setsid();
+  const pid_t watcher = ::fork();
+  if (watcher != 0) {
+    if (watcher < 0) {
+      Report(pipes.exec[1], FailedStep::Fork, errno);
+    }
+    ::_exit(0);
+  }
   const pid_t program = ::fork();
   if (program < 0) {
     Report(pipes.exec[1], FailedStep::Fork, errno);
@@ -304,8 +446,6 @@ void ClosePipes(StartPipes& pipes) {
   }
   if (program == 0) {
     ResetSignals(empty);
-    // The error output goes to the launcher, which shows the first line of it
-    // when the program fails, and passes everything on to its own.
     ::dup2(pipes.output[1], STDERR_FILENO);
     // Games look for their data relative to the working folder.
     if (::chdir(folder) != 0) {
@@ -316,21 +456,13 @@ void ClosePipes(StartPipes& pipes) {
     Report(pipes.exec[1], FailedStep::Exec, errno);
     ::_exit(127);
   }
-  // Only the program may hold these, so that their ends mean its exec and
-  // its last word.
-  ::close(pipes.exec[1]);
-  ::close(pipes.output[0]);
-  ::close(pipes.output[1]);
-  int status = 0;
-  while (::waitpid(program, &status, 0) < 0) {
-    if (errno != EINTR) {
-      ::_exit(1);
-    }
-  }
-  if (::write(pipes.status[1], &status, sizeof status) < 0) {
-    // The launcher has stopped listening.
-  }
-  ::_exit(0);
+  // Only the program may hold the writing ends of `exec` and `output`, so
+  // that their ends mean its exec and its last word.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  ::sigaction(SIGPIPE, &ignore, nullptr);
+  CloseAllBut({pipes.output[0], pipes.status[1], pipes.head[1]});
+  WatchProgram(program, Relay(pipes.output[0], pipes.status[1], pipes.head[1]));
 }
 
 std::string DescribeReport(const ChildReport& report) {
@@ -362,108 +494,27 @@ void WaitForChild(pid_t child) {
   }
 }
 
-// Runs in a forked child after the launcher stops watching: copies the
-// program's error output to where the launcher's own went until the program
-// and everything it started have closed it, so that the program never writes
-// into a pipe nobody reads. Once that destination fails, the output is read
-// and dropped. It holds nothing else of ours (a copy of the window's
-// connection would keep the window on the screen).
-[[noreturn]] void RunRelay(int output) {
-  ::setsid();
-  if (::fork() != 0) {
-    ::_exit(0);  // init reaps the relay
-  }
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  ::sigaction(SIGPIPE, &ignore, nullptr);
-  for (int descriptor = 0; descriptor < 3; ++descriptor) {
-    if (descriptor != STDERR_FILENO && descriptor != output) {
-      ::close(descriptor);
-    }
-  }
-  const int first_other = std::max(output, STDERR_FILENO) + 1;
-#ifdef __linux__
-  ::close_range(3, static_cast<unsigned>(output) - 1, 0);
-  ::close_range(static_cast<unsigned>(first_other), ~0U, 0);
-#else
-  for (int descriptor = 3; descriptor < 65536; ++descriptor) {
-    if (descriptor != output) {
-      ::close(descriptor);
-    }
-  }
-#endif
-  bool passing_on = true;
-  std::array<char, 4096> buffer{};
-  for (;;) {
-    const ssize_t length = ::read(output, buffer.data(), buffer.size());
-    if (length == 0 || (length < 0 && errno != EINTR)) {
-      ::_exit(0);
-    }
-    if (length > 0 && passing_on) {
-      passing_on = ::write(STDERR_FILENO, buffer.data(), static_cast<std::size_t>(length)) >= 0;
-    }
-  }
-}
-
-// Passes the program's words on to our own error output. A reader of ours
-// that has gone away must not end the launcher with SIGPIPE mid-watch.
-void PassOn(const char* data, std::size_t size) {
-  sigset_t pipe_signal;
-  sigemptyset(&pipe_signal);
-  sigaddset(&pipe_signal, SIGPIPE);
-  sigset_t previous;
-  ::pthread_sigmask(SIG_BLOCK, &pipe_signal, &previous);
-  sigset_t pending;
-  sigemptyset(&pending);
-  ::sigpending(&pending);
-  const bool already_pending = sigismember(&pending, SIGPIPE) == 1;
-  if (::write(STDERR_FILENO, data, size) < 0 && errno == EPIPE && !already_pending) {
-    const timespec no_wait{};
-    ::sigtimedwait(&pipe_signal, nullptr, &no_wait);
-  }
-  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-}
-
 }  // namespace
 
 // The program started last, while the launcher watches it.
 struct NativePlatform::Watch {
-  pid_t watcher = -1;
   int status = -1;  // the watcher's report of the program's end
-  int output = -1;  // the program's error output
+  int output = -1;  // the first bytes of the program's error output
   std::string program_name;
-  std::string output_head;  // the first bytes of that output
+  std::string output_head;
 
   Watch() = default;
   Watch(const Watch&) = delete;
   Watch& operator=(const Watch&) = delete;
-  ~Watch() { LetGo(); }
-
-  // Ends the watch: the watcher goes, the program stays with a relay for its
-  // error output.
-  void LetGo() {
-    if (watcher > 0) {
-      ::kill(watcher, SIGKILL);
-      WaitForChild(watcher);
-      watcher = -1;
-    }
+  // The watcher sees us go and carries on alone.
+  ~Watch() {
     CloseDescriptor(status);
-    if (output >= 0 && !OutputEnded()) {
-      const pid_t relay = ::fork();
-      if (relay == 0) {
-        RunRelay(output);
-      }
-      if (relay > 0) {
-        WaitForChild(relay);
-      }
-    }
     CloseDescriptor(output);
   }
 
-  // Reads what the program has written, passing it on to our own error
-  // output and keeping the beginning. False at its end.
+  // Keeps what the watcher hands on; false at its end.
   bool ReadOutput() {
-    std::array<char, 4096> buffer{};
+    std::array<char, kOutputHeadBytes> buffer{};
     ssize_t length = 0;
     do {
       length = ::read(output, buffer.data(), buffer.size());
@@ -471,33 +522,17 @@ struct NativePlatform::Watch {
     if (length <= 0) {
       return false;
     }
-    const auto size = static_cast<std::size_t>(length);
-    PassOn(buffer.data(), size);
     const std::size_t room = kOutputHeadBytes - std::min(kOutputHeadBytes, output_head.size());
-    output_head.append(buffer.data(), std::min(room, size));
+    output_head.append(buffer.data(), std::min(room, static_cast<std::size_t>(length)));
     return true;
   }
 
-  // Whether every writer has closed the output and nothing is left in it.
-  bool OutputEnded() {
+  // Everything the watcher handed on before it reported the end.
+  void ReadWhatIsLeft() {
     pollfd entry{output, POLLIN, 0};
-    while (::poll(&entry, 1, 0) > 0) {
-      if ((entry.revents & POLLIN) == 0) {
-        return true;  // hung up, drained
-      }
-      if (!ReadOutput()) {
-        return true;
-      }
-      if (++reads_after_end > kReadsAfterEnd) {
-        return false;  // still writing: the relay takes over
-      }
+    while (::poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0 && ReadOutput()) {
     }
-    return false;
   }
-
-  static constexpr std::size_t kOutputHeadBytes = 4096;
-  static constexpr int kReadsAfterEnd = 16;
-  int reads_after_end = 0;
 };
 
 namespace {
@@ -566,30 +601,32 @@ std::string Spawn(const Launch& launch, std::shared_ptr<NativePlatform::Watch>& 
 
   StartPipes pipes;
   if (!MakeCloseOnExecPipe(pipes.exec) || !MakeCloseOnExecPipe(pipes.status) ||
-      !MakeCloseOnExecPipe(pipes.output)) {
+      !MakeCloseOnExecPipe(pipes.output) || !MakeCloseOnExecPipe(pipes.head)) {
     const int error = errno;
     ClosePipes(pipes);
     return "cannot create a pipe (" + Describe(error) + ")";
   }
-  const pid_t watcher = ::fork();
-  if (watcher < 0) {
+  const pid_t starter = ::fork();
+  if (starter < 0) {
     const int error = errno;
     ClosePipes(pipes);
     return "cannot create a process (" + Describe(error) + ")";
   }
-  if (watcher == 0) {
-    RunWatcher(launch.executable.c_str(), argv.data(), launch.folder.c_str(), empty, pipes);
+  if (starter == 0) {
+    StartWatcher(launch.executable.c_str(), argv.data(), launch.folder.c_str(), empty, pipes);
   }
+  WaitForChild(starter);
   CloseDescriptor(pipes.exec[1]);
   CloseDescriptor(pipes.status[1]);
+  CloseDescriptor(pipes.output[0]);
   CloseDescriptor(pipes.output[1]);
+  CloseDescriptor(pipes.head[1]);
   const std::string failure = ReadExecReport(pipes.exec[0]);
   CloseDescriptor(pipes.exec[0]);
 
   watch = std::make_shared<NativePlatform::Watch>();
-  watch->watcher = watcher;
   watch->status = pipes.status[0];
-  watch->output = pipes.output[0];
+  watch->output = pipes.head[0];
   watch->program_name = launch.executable.filename().string();
   if (!failure.empty()) {
     watch.reset();  // lets go of the watcher
@@ -679,13 +716,10 @@ StartWatch NativePlatform::WatchStart(std::chrono::milliseconds limit) {
     if (::read(watch->status, &status, sizeof status) != static_cast<ssize_t>(sizeof status)) {
       return {};  // the watcher is gone without a word: nothing known
     }
-    WaitForChild(watch->watcher);
-    watch->watcher = -1;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
       return {};
     }
-    // What it wrote just before it ended may still be in the pipe.
-    watch->OutputEnded();
+    watch->ReadWhatIsLeft();
     std::string reason = DescribeEnd(watch->program_name, status);
     const std::string line = ErrorLine(watch->output_head);
     if (!line.empty()) {

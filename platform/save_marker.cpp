@@ -47,8 +47,10 @@ std::string SaveMarkerStart(std::string_view file) {
 }
 
 std::string SaveMarkerLine(SaveMarkerName name, std::string_view value) {
-  return std::string(name == SaveMarkerName::Copy ? "copy=" : "backup=") + std::string(value) +
-         "\r\n";
+  const std::string_view key = name == SaveMarkerName::Copy     ? "copy="
+                               : name == SaveMarkerName::Backup ? "backup="
+                                                                : "rewriting=";
+  return std::string(key) + std::string(value) + "\r\n";
 }
 
 std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerName name) {
@@ -76,10 +78,11 @@ std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
     const std::size_t equals = line.find('=');
     const std::string_view key = line.substr(0, equals);
     const std::string value(equals == std::string_view::npos ? "" : line.substr(equals + 1));
-    std::string* field = key == "file"     ? &record.file
-                         : key == "copy"   ? &record.copy
-                         : key == "backup" ? &record.backup
-                                           : nullptr;
+    std::string* field = key == "file"        ? &record.file
+                         : key == "copy"      ? &record.copy
+                         : key == "backup"    ? &record.backup
+                         : key == "rewriting" ? &record.rewriting
+                                              : nullptr;
     // A later line of a kind supersedes an earlier one: it names the file
     // that save went on with, when the first name was taken.
     if (field == nullptr || equals == std::string_view::npos) {
@@ -90,9 +93,11 @@ std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
   if (!record.file.empty() && !PlainName(record.file)) {
     return std::nullopt;
   }
-  if ((record.file.empty() && (!record.copy.empty() || !record.backup.empty())) ||
+  if ((record.file.empty() &&
+       (!record.copy.empty() || !record.backup.empty() || !record.rewriting.empty())) ||
       !WorkingFileOf(record.copy, record.file, kCopyEnd) ||
-      !WorkingFileOf(record.backup, record.file, kBackupEnd)) {
+      !WorkingFileOf(record.backup, record.file, kBackupEnd) ||
+      !WorkingFileOf(record.rewriting, record.file, kBackupEnd)) {
     return std::nullopt;
   }
   return record;

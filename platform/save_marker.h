@@ -34,6 +34,10 @@ struct SaveMarkerRecord {
   std::string file;
   std::string copy;    // the new contents, before they take the file's place
   std::string backup;  // the old file, while it is moved aside (Windows only)
+  // A copy of the file's bytes while the file itself is rewritten in place
+  // (Linux, by a player allowed to write a file of another user): a dead
+  // save's file gets these bytes back.
+  std::string rewriting;
 };
 
 // What a marker holds from its creation on, and the line added for each
@@ -41,12 +45,12 @@ struct SaveMarkerRecord {
 // ever grows, one whole line at a time; of two lines of a kind, the later
 // counts.
 std::string SaveMarkerStart(std::string_view file);
-enum class SaveMarkerName { Copy, Backup };
+enum class SaveMarkerName { Copy, Backup, Rewriting };
 std::string SaveMarkerLine(SaveMarkerName name, std::string_view value);
 
 // A working file's name: "<file>.<4 hex digits of unique>.new~" for the copy,
-// ".old~" for the backup. The digits let many saves, live or dead, sit side
-// by side; each is created exclusively, so a name someone planted is skipped.
+// ".old~" for the backup and the copy of a file rewritten in place. The digits let many saves, live
+// or dead, sit side by side; each is created exclusively, so a name someone planted is skipped.
 std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerName name);
 inline constexpr std::size_t kSaveWorkingNameExtra = 10;  // ".1a2b.new~"
 

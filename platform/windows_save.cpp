@@ -209,10 +209,46 @@ class SaveMarker {
   FileHandle handle_;
 };
 
+// A file the Linux program was rewriting in place when it died gets its old
+// bytes back from the recovery copy its marker names, in place. The copy is
+// believed only as the plain file of that name with one name of its own;
+// the file must be the plain file of its name too. False when that cannot
+// be done now: the marker and the copy then stay.
+bool RestoreRewrite(const std::wstring& marker_path, const SaveMarkerRecord& record) {
+  const std::wstring copy_path = Sibling(marker_path, record.rewriting);
+  const std::wstring file_path = Sibling(marker_path, record.file);
+  const FileHandle copy(OpenEntry(copy_path, GENERIC_READ));
+  if (!copy.Valid()) {
+    return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const FileHandle file(OpenEntry(file_path, GENERIC_WRITE | FILE_READ_ATTRIBUTES));
+  std::string bytes;
+  if (!file.Valid() || !IsPlainFileAt(copy.Get(), copy_path) ||
+      !IsPlainFileAt(file.Get(), file_path) ||
+      ::GetFileInformationByHandle(copy.Get(), &info) == FALSE || info.nNumberOfLinks != 1 ||
+      ReadHandle(copy.Get(), kLargestProfileFile, bytes) != ERROR_SUCCESS ||
+      bytes.size() > kLargestProfileFile) {
+    return false;
+  }
+  LARGE_INTEGER start{};
+  if (::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN) == FALSE ||
+      WriteHandle(file.Get(), bytes) != ERROR_SUCCESS || ::SetEndOfFile(file.Get()) == FALSE ||
+      ::FlushFileBuffers(file.Get()) == FALSE) {
+    return false;
+  }
+  RemoveOwnFile(copy_path);
+  return true;
+}
+
 // Puts back or removes what a dead save left, from its marker's record.
-void UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& record) {
+// False when a file rewritten in place could not be put back.
+bool UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& record) {
   if (record.file.empty()) {
-    return;
+    return true;
+  }
+  if (!record.rewriting.empty() && !RestoreRewrite(marker_path, record)) {
+    return false;
   }
   const std::wstring file = Sibling(marker_path, record.file);
   if (!record.backup.empty()) {
@@ -233,6 +269,7 @@ void UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& 
   if (!record.copy.empty()) {
     RemoveOwnFile(Sibling(marker_path, record.copy));
   }
+  return true;
 }
 
 // Another user's marker may be ours to look at but not to remove; one on
@@ -279,7 +316,11 @@ SaveLockTry ClearAbandonedSave(const std::wstring& marker_path) {
   if (!record) {
     return not_ours();
   }
-  UndoAbandonedSave(marker_path, *record);
+  if (!UndoAbandonedSave(marker_path, *record)) {
+    return {SaveLockStep::Failed, marker_name + " was left by a save that did not finish, and " +
+                                      record->file + " cannot be put back from " +
+                                      record->rewriting};
+  }
   // Under Wine the removal happens at the close, by name: the name must
   // still be this marker's.
   if (!StillAt(marker.Get(), marker_path)) {

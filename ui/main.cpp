@@ -3,11 +3,13 @@
 #include <optional>
 
 #include "platform/native_platform.h"
+#include "platform/standard_descriptors.h"
 #include "ui/main_page.h"
 #include "ui/qt_window_services.h"
 #include "ui/terminal.h"
 
 int main(int argc, char* argv[]) {
+  zephran::platform::OpenMissingStandardDescriptors();
   // Answered before Qt starts, so that they need no display.
   if (const std::optional<int> status = zephran::ui::AnswerCommandLine(argc, argv, std::cout)) {
     return *status;

@@ -1,13 +1,16 @@
 #include "platform/posix_atomic_file.h"
 #include "tests/platform/posix_temp_folder.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,6 +37,13 @@ class PosixAtomicFileTest : public test_support::TempFolderTest {
 
   static unsigned Mode(const fs::path& path) {
     return static_cast<unsigned>(fs::status(path).permissions()) & 07777;
+  }
+
+  static std::string AccessAcl(const fs::path& path) {
+    std::string acl(256, '\0');
+    acl.resize(std::max<ssize_t>(
+        0, ::getxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size())));
+    return acl;
   }
 
   // Every name under the root: a temporary file left behind shows up here.
@@ -67,13 +77,36 @@ TEST_F(PosixAtomicFileTest, KeepsOwnerAndGroupWhenAllowed) {
   EXPECT_EQ(status.st_gid, 4322u);
 }
 
-TEST_F(PosixAtomicFileTest, CreatesAMissingFileWithTheUmaskModes) {
-  const mode_t previous = ::umask(022);
-  const bool replaced = ReplaceFileContents(root_ / "new.ini", "[Display]\r\n");
-  ::umask(previous);
-  ASSERT_TRUE(replaced);
-  EXPECT_EQ(Read(root_ / "new.ini"), "[Display]\r\n");
-  EXPECT_EQ(Mode(root_ / "new.ini"), 0644u);
+// The working file is created for us alone; the new file must still end up
+// as one the program made directly would: the umask's modes, or those of the
+// folder's default ACL, and that ACL, exactly.
+TEST_F(PosixAtomicFileTest, CreatesAMissingFileAsAnyNewFileThere) {
+  struct Case {
+    mode_t umask;
+    bool default_acl;
+  };
+  // An ACL in the kernel's form: owner rw, a named user rw, group r, mask rw,
+  // others r.
+  const std::uint32_t acl[] = {2,   0x01 | 6 << 16, ~0u, 0x02 | 6 << 16, 4323, 0x04 | 4 << 16,
+                               ~0u, 0x10 | 6 << 16, ~0u, 0x20 | 4 << 16, ~0u};
+  for (const Case c : {Case{022, false}, Case{077, false}, Case{002, false}, Case{077, true}}) {
+    const fs::path folder =
+        root_ / ("umask" + std::to_string(c.umask) + (c.default_acl ? "acl" : ""));
+    fs::create_directories(folder);
+    if (c.default_acl &&
+        ::setxattr(folder.c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0) {
+      continue;  // no ACLs here
+    }
+    const mode_t previous = ::umask(c.umask);
+    const bool replaced = ReplaceFileContents(folder / "new.ini", "[Display]\r\n");
+    ::close(::open((folder / "direct").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666));
+    ::umask(previous);
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(Read(folder / "new.ini"), "[Display]\r\n");
+    EXPECT_EQ(Mode(folder / "new.ini"), Mode(folder / "direct")) << folder;
+    EXPECT_EQ(Mode(folder / "new.ini"), c.default_acl ? 0664u : 0666u & ~c.umask) << folder;
+    EXPECT_EQ(AccessAcl(folder / "new.ini"), AccessAcl(folder / "direct")) << folder;
+  }
 }
 
 TEST_F(PosixAtomicFileTest, WritesThroughSymbolicLinks) {

@@ -40,6 +40,7 @@
 #include "platform/native_platform.h"
 #include "platform/posix_atomic_file.h"
 #include "platform/profile_file.h"
+#include "platform/standard_descriptors.h"
 #include "tests/platform/posix_temp_folder.h"
 #include "tests/tools/child_process.h"
 #include "tests/tools/launch_writes.h"
@@ -414,23 +415,228 @@ TEST_F(PosixFaultsTest, ASharedFileStaysItsOwnersWithItsModesAclAndAttributes) {
     ::stat(file.c_str(), &status_before);
     const std::map<std::string, std::string> before = Snapshot(root_);
 
-    // The second player: nothing to change plays; a change would make the
-    // file theirs and is refused.
+    // The second player: nothing to change plays and writes nothing; a
+    // change rewrites the owner's file in place, which stays theirs, with
+    // its inode, modes and ACL, and nothing else is left.
     EXPECT_EQ(as(other, kUnchanged, file), "saved");
-    EXPECT_EQ(as(other, Values(zephran::testing::kWindowedLaunch), file),
-              "it belongs to another user, and saving it would take it from them");
     EXPECT_EQ(Snapshot(root_), before);
+    EXPECT_EQ(as(other, Values(zephran::testing::kFullScreenLaunch), file), "saved");
+    struct stat rewritten {};
+    ::stat(file.c_str(), &rewritten);
+    EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kFullScreenLaunch));
+    EXPECT_EQ(rewritten.st_ino, status_before.st_ino);
+    EXPECT_EQ(rewritten.st_uid, owner);
+    EXPECT_EQ(rewritten.st_gid, shared_group);
+    EXPECT_EQ(rewritten.st_mode, status_before.st_mode);
+    EXPECT_EQ(Attribute(file, "system.posix_acl_access"), acl_before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 1);
 
     // The owner: a new file, with exactly what the old one carried.
     EXPECT_EQ(as(owner, Values(zephran::testing::kWindowedLaunch), file), "saved");
     struct stat after {};
     ::stat(file.c_str(), &after);
-    EXPECT_EQ(Read(file), Applied(std::string(kSettings), zephran::testing::kWindowedLaunch));
+    EXPECT_EQ(Read(file),
+              Applied(Applied(std::string(kSettings), zephran::testing::kFullScreenLaunch),
+                      zephran::testing::kWindowedLaunch));
     EXPECT_EQ(after.st_uid, owner);
     EXPECT_EQ(after.st_gid, shared_group);
     EXPECT_EQ(after.st_mode, status_before.st_mode);
     EXPECT_EQ(Attribute(file, "user.origin"), "cd");
     EXPECT_EQ(Attribute(file, "system.posix_acl_access"), acl_before) << "inherited or lost";
+  }
+}
+
+// A stranger the folder's default ACL would let into new files watches the
+// folder through a hundred saves and tries to open everything that appears.
+// A handle taken on a working file in the moment before it gets the file's
+// own permissions would outlive them: the save must never offer one. The
+// marker may be read (other launchers look at its lock), never written.
+TEST_F(PosixFaultsTest, AStrangerNamedInTheFoldersDefaultAclOpensNothingOfASave) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out a folder shared between users";
+  const uid_t owner = 4321;
+  const uid_t stranger = 4324;
+  const fs::path folder = root_ / "shared";
+  const fs::path file = Write(folder / "zephran.ini", kSettings, 0640);
+  ASSERT_EQ(::chown(folder.c_str(), owner, owner), 0);
+  ASSERT_EQ(::chown(file.c_str(), owner, owner), 0);
+  Acl acl;
+  acl.entries[1].id = stranger;
+  if (::setxattr(folder.c_str(), "system.posix_acl_default", &acl, sizeof acl, 0) != 0) {
+    GTEST_SKIP() << "no ACLs here";
+  }
+  int stop[2];
+  int said[2];
+  ASSERT_EQ(::pipe(stop), 0);
+  ASSERT_EQ(::pipe(said), 0);
+  const pid_t watcher = ::fork();
+  if (watcher == 0) {
+    ::close(stop[1]);
+    ::fcntl(stop[0], F_SETFL, O_NONBLOCK);
+    std::set<std::string> opened;
+    char byte = 0;
+    if (!Become(stranger, stranger)) {
+      ::_exit(1);
+    }
+    while (::read(stop[0], &byte, 1) < 0) {
+      std::error_code error;
+      for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+           it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const bool marker = name.ends_with(".saving~");
+        for (const int mode : {O_RDWR, O_WRONLY, O_RDONLY}) {
+          const int descriptor = ::open(it->path().c_str(), mode | O_NONBLOCK | O_NOFOLLOW);
+          if (descriptor >= 0 && !(marker && mode == O_RDONLY)) {
+            opened.insert(name + (mode == O_RDONLY ? " to read" : " to write"));
+          }
+          ::close(descriptor);
+        }
+      }
+    }
+    std::string list;
+    for (const std::string& name : opened) {
+      list += name + "\n";
+    }
+    (void)!::write(said[1], list.data(), list.size());
+    ::_exit(0);
+  }
+  ::close(said[1]);
+  ::close(stop[0]);
+  for (int save = 0; save < 100; ++save) {
+    ASSERT_EQ(SaveInChild(file,
+                          Values(save % 2 == 0 ? zephran::testing::kFullScreenLaunch
+                                               : zephran::testing::kWindowedLaunch),
+                          [&] { return Become(owner, owner); }),
+              "saved");
+  }
+  ::close(stop[1]);
+  std::string opened(4096, '\0');
+  opened.resize(std::max<ssize_t>(0, ::read(said[0], opened.data(), opened.size())));
+  ::close(said[0]);
+  ::waitpid(watcher, nullptr, 0);
+  EXPECT_EQ(opened, "") << "the stranger opened these";
+  EXPECT_EQ(Attribute(file, "system.posix_acl_access"), "");
+}
+
+// Started with its standard descriptors closed (`2>&-`), the launcher must
+// not hand descriptor 2 to the first thing it opens (the display connection,
+// here a file standing in for it): a failing game's error would land in that
+// and never reach the player.
+TEST_F(PosixFaultsTest, ClosedStandardDescriptorsAreNeverHandedToWhatTheLauncherOpens) {
+  const fs::path game =
+      Write("game/fails.sh", "#!/bin/sh\necho 'wine: cannot find it' >&2\nexit 3\n", 0755);
+  const fs::path connection = root_ / "connection";
+  const fs::path said = root_ / "said";
+  const int status = RunInChild([&] {
+    ::close(STDIN_FILENO);
+    ::close(STDOUT_FILENO);
+    ::close(STDERR_FILENO);
+    OpenMissingStandardDescriptors();
+    const int opened = ::open(connection.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (opened <= STDERR_FILENO) {
+      return 10 + opened;
+    }
+    TestPlatform platform;
+    if (!platform.StartProgram({game.string(), {}}, WindowStyle::Normal).started) {
+      return 20;
+    }
+    const StartWatch watch = platform.WatchStart(5s);
+    std::ofstream(said) << watch.reason;
+    return 0;
+  });
+  ASSERT_EQ(DescribeStatus(status), "exit code 0");
+  EXPECT_EQ(Read(said), "fails.sh ended with status 3: wine: cannot find it");
+  EXPECT_EQ(Read(connection), "");
+}
+
+// A settings link in a sticky folder anyone may write (/tmp), leading to the
+// player's own file elsewhere: followed only as the kernel would follow it,
+// when the player or the folder's owner made it; else the save is refused
+// naming the link, and the player's file is untouched.
+TEST_F(PosixFaultsTest, ALinkPlantedInAStickyFolderIsNeverFollowed) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out links of other users";
+  const uid_t player = 4321;
+  struct Row {
+    const char* name;
+    uid_t link_owner;
+    uid_t folder_owner;
+    bool followed;
+  };
+  const std::string bashrc = "alias ls='ls -F'\n";
+  for (const Row& row : {Row{"planted by another user", 4323, 0, false},
+                         Row{"another user's folder, a third's link", 4323, 4325, false},
+                         Row{"the player's own link", player, 0, true},
+                         Row{"the folder owner's link", 4325, 4325, true}}) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = root_ / row.name;
+    const fs::path victim = Write(folder / "home/.bashrc", bashrc, 0644);
+    ASSERT_EQ(::chown(victim.parent_path().c_str(), player, player), 0);
+    ASSERT_EQ(::chown(victim.c_str(), player, player), 0);
+    fs::create_directories(folder / "tmp");
+    ASSERT_EQ(::chown((folder / "tmp").c_str(), row.folder_owner, row.folder_owner), 0);
+    fs::permissions(folder / "tmp", fs::perms(01777));
+    const fs::path link = folder / "tmp/zephran.ini";
+    fs::create_symlink(victim, link);
+    ASSERT_EQ(::lchown(link.c_str(), row.link_owner, row.link_owner), 0);
+    fs::permissions(folder, fs::perms(0755));
+
+    const std::string said = SaveInChild(link, Values(zephran::testing::kWindowedLaunch),
+                                         [&] { return Become(player, player); });
+    if (row.followed) {
+      EXPECT_EQ(said, "saved");
+      EXPECT_NE(Read(victim).find("[Display]"), std::string::npos);
+    } else {
+      EXPECT_EQ(said, "it leads through " + link.string() +
+                          ", a link another user made in a folder anyone may write, which is "
+                          "not followed");
+      EXPECT_EQ(Read(victim), bashrc);
+      EXPECT_EQ(std::distance(fs::directory_iterator(victim.parent_path()), {}), 1);
+    }
+  }
+}
+
+// The launcher ended by a signal while it watches the game start (closed,
+// killed, its terminal gone): the game must not notice. It goes on writing
+// its error output after the launcher is gone, which must neither kill it
+// (SIGPIPE) nor be lost: all of it reaches where the launcher's went.
+TEST_F(PosixFaultsTest, AGameOutlivesALauncherEndedDuringTheWatch) {
+  const fs::path game = Write("game/talks.sh",
+                              "#!/bin/sh\necho 'wine: first' >&2\nfor i in 1 2 3 4 5; do\n"
+                              "  sleep 0.1\n  echo \"line $i\" >&2\ndone\necho done > \"$1\"\n",
+                              0755);
+  for (const int signal_number : {SIGTERM, SIGKILL, SIGHUP}) {
+    SCOPED_TRACE(::strsignal(signal_number));
+    const fs::path log = root_ / ("log-" + std::to_string(signal_number));
+    const fs::path done = root_ / ("done-" + std::to_string(signal_number));
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t launcher = ::fork();
+    if (launcher == 0) {
+      const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(output, STDERR_FILENO);
+      TestPlatform platform;
+      const bool started =
+          platform.StartProgram({game.string(), {done.string()}}, WindowStyle::Normal).started;
+      (void)!::write(ready[1], started ? "y" : "n", 1);
+      platform.WatchStart(5s);
+      ::_exit(3);
+    }
+    ::close(ready[1]);
+    char started = 0;
+    ASSERT_EQ(::read(ready[0], &started, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(started, 'y');
+    std::this_thread::sleep_for(150ms);
+    ::kill(launcher, signal_number);
+    int status = 0;
+    ::waitpid(launcher, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << DescribeStatus(status);
+
+    for (int wait = 0; wait < 300 && !fs::exists(done); ++wait) {
+      std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(fs::exists(done)) << "the game did not finish";
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(Read(log), "wine: first\nline 1\nline 2\nline 3\nline 4\nline 5\n");
   }
 }
 
@@ -586,6 +792,22 @@ TEST_F(PosixFaultsTest, AnotherLaunchersSaveIsWaitedForBrieflyAndADeadOnesCleare
     fs::remove(marker);
     Write("zephran.ini.saving~", "[Display]\r\n");
   }
+  fs::remove(marker);
+  // A dead save's marker and recovery copy, made by someone who could not
+  // have written the file: never put back, by a start or by a save.
+  const std::string before = Read(file);
+  Write("zephran.ini.saving~", record + "rewriting=zephran.ini.1a2b.old~\r\n");
+  const fs::path copy = Write("zephran.ini.1a2b.old~", "[Display]\r\nScreenWidth=1\r\n");
+  ASSERT_EQ(::chown(marker.c_str(), 4324, 4324), 0);
+  ASSERT_EQ(::chown(copy.c_str(), 4324, 4324), 0);
+  platform_.FinishInterruptedSave(file.string());
+  const SaveResult result =
+      platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
+  EXPECT_EQ(result.reason,
+            "zephran.ini.saving~ was left by a save that did not finish, and zephran.ini cannot "
+            "be put back from zephran.ini.1a2b.old~ by this user");
+  EXPECT_EQ(Read(file), before);
+  EXPECT_TRUE(fs::exists(copy));
 }
 
 // Every state the file may be in while the writer runs from `start`: after
@@ -601,7 +823,8 @@ struct Writer {
   int ready = -1;  // one byte arrives just before the first write
 };
 
-Writer StartWriter(const fs::path& file) {
+// `as`: the writer's user and group, or root's own when 0.
+Writer StartWriter(const fs::path& file, uid_t as = 0, gid_t group = 0) {
   int pipe_ends[2] = {-1, -1};
   if (::pipe2(pipe_ends, O_CLOEXEC) != 0) {
     return {};
@@ -612,6 +835,9 @@ Writer StartWriter(const fs::path& file) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::dup2(pipe_ends[1], STDOUT_FILENO);
+    if (as != 0 && (::setgroups(1, &group) != 0 || ::setgid(group) != 0 || ::setuid(as) != 0)) {
+      ::_exit(126);
+    }
     ::execv(argv[0], argv);
     ::_exit(127);
   }
@@ -627,55 +853,78 @@ std::chrono::microseconds TimeOfOneLaunch(TestPlatform& platform, const fs::path
                                                                start);
 }
 
+// Killed anywhere, a writer leaves one of the states between whole launches:
+// the owner's writer, whose saves replace the file, and a second player's,
+// whose saves rewrite the owner's file in place. For the second, the next
+// start (FinishInterruptedSave) puts back a rewrite the kill cut short.
 TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
-  const fs::path file = Write("zephran.ini", kSettings);
-  const auto launch_time = TimeOfOneLaunch(platform_, Write("timing.ini", kSettings));
-  fs::remove(root_ / "timing.ini");
-  const long long longest_delay = std::clamp<long long>(3 * launch_time.count(), 200, 200'000);
-
-  std::mt19937 random(20240607);
-  std::uniform_int_distribution<long long> delay(0, longest_delay);
-  const auto deadline = std::chrono::steady_clock::now() + 8s;
-  std::set<std::string> seen;
-  int kills = 0;
-  for (; kills < 200 && std::chrono::steady_clock::now() < deadline; ++kills) {
-    const std::set<std::string> reachable = ReachableStates(Read(file));
-    const Writer writer = StartWriter(file);
-    ASSERT_GT(writer.pid, 0);
-    char ready = 0;
-    const ssize_t got = ::read(writer.ready, &ready, 1);
-    ::close(writer.ready);
-    if (got == 1) {
-      std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to run a writer as a second player";
+  for (const bool in_place : {false, true}) {
+    SCOPED_TRACE(in_place ? "rewritten in place by a second player" : "replaced by its owner");
+    const fs::path folder = root_ / (in_place ? "in-place" : "replaced");
+    const fs::path file = Write(folder / "zephran.ini", kSettings, 0660);
+    fs::permissions(folder, fs::perms(0777));
+    if (in_place) {
+      ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
     }
-    ::kill(writer.pid, SIGKILL);
-    int status = 0;
-    ::waitpid(writer.pid, &status, 0);
-    ASSERT_EQ(got, 1) << "the writer did not start: " << DescribeStatus(status);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself: " << DescribeStatus(status);
+    const auto launch_time = TimeOfOneLaunch(platform_, Write("timing.ini", kSettings));
+    fs::remove(root_ / "timing.ini");
+    const long long longest_delay = std::clamp<long long>(3 * launch_time.count(), 200, 200'000);
 
-    const std::string now = Read(file);
-    ASSERT_TRUE(reachable.contains(now)) << "after kill " << kills << " the file is:\n" << now;
-    seen.insert(now);
-    for (const auto& entry : Snapshot(root_)) {
-      ASSERT_TRUE(entry.first == "zephran.ini" || entry.first == "zephran.ini.saving~" ||
-                  IsTemporaryName(entry.first))
-          << entry.first;
+    std::mt19937 random(20240607);
+    std::uniform_int_distribution<long long> delay(0, longest_delay);
+    const auto deadline = std::chrono::steady_clock::now() + 6s;
+    std::set<std::string> seen;
+    int kills = 0;
+    for (; kills < 200 && std::chrono::steady_clock::now() < deadline; ++kills) {
+      const std::set<std::string> reachable = ReachableStates(Read(file));
+      const Writer writer = in_place ? StartWriter(file, 4323, 4322) : StartWriter(file);
+      ASSERT_GT(writer.pid, 0);
+      char ready = 0;
+      const ssize_t got = ::read(writer.ready, &ready, 1);
+      ::close(writer.ready);
+      if (got == 1) {
+        std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
+      }
+      ::kill(writer.pid, SIGKILL);
+      int status = 0;
+      ::waitpid(writer.pid, &status, 0);
+      ASSERT_EQ(got, 1) << "the writer did not start: " << DescribeStatus(status);
+      ASSERT_TRUE(WIFSIGNALED(status))
+          << "the writer stopped by itself: " << DescribeStatus(status);
+      if (in_place) {
+        platform_.FinishInterruptedSave(file.string());
+      }
+
+      const std::string now = Read(file);
+      ASSERT_TRUE(reachable.contains(now)) << "after kill " << kills << " the file is:\n" << now;
+      seen.insert(now);
+      for (const auto& entry : Snapshot(folder)) {
+        ASSERT_TRUE(
+            entry.first == "zephran.ini" ||
+            (!in_place && (entry.first == "zephran.ini.saving~" || IsTemporaryName(entry.first))))
+            << entry.first;
+      }
+      if (in_place) {
+        struct stat status_now {};
+        ::stat(file.c_str(), &status_now);
+        ASSERT_EQ(status_now.st_uid, 4321u);
+      }
     }
+
+    const std::size_t leftovers = Snapshot(folder).size() - 1;
+    std::cout << kills << " kills, " << seen.size() << " different states, " << leftovers
+              << " temporary files and markers left by kills during a write\n";
+    // Timing decides where the kills land; more than one state shows that
+    // some landed after a launch's write.
+    EXPECT_GE(seen.size(), 2u);
+    // Through any spelling of its name, the file read is the settings file
+    // and never a leftover.
+    EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255,
+                                          (folder / "ZEPHRAN.INI").string()),
+              FindProfileValue(Read(file), "Display", "ScreenWidth").value());
+    EXPECT_EQ(platform_.FirstDirEntry((folder / "*.ini").string(), 0), "zephran.ini");
   }
-
-  const std::size_t leftovers = Snapshot(root_).size() - 1;
-  std::cout << kills << " kills, " << seen.size() << " different states, " << leftovers
-            << " temporary files and markers left by kills during a write\n";
-  // Timing decides where the kills land; more than one state shows that
-  // some landed after a launch's write.
-  EXPECT_GE(seen.size(), 2u);
-  // Through any spelling of its name, the file read is the settings file and
-  // never a leftover.
-  EXPECT_EQ(platform_.ReadProfileString("Display", "ScreenWidth", "", 255,
-                                        (root_ / "ZEPHRAN.INI").string()),
-            FindProfileValue(Read(file), "Display", "ScreenWidth").value());
-  EXPECT_EQ(platform_.FirstDirEntry((root_ / "*.ini").string(), 0), "zephran.ini");
 }
 
 }  // namespace

@@ -300,9 +300,10 @@ TEST_F(WindowsPlatformTest, ASaveIsWholeOrNothingAndWritesNothingItNeedNot) {
 }
 
 // A save killed inside ReplaceFileW leaves the original under its backup
-// name only, one killed before it a copy; its marker names both. The next
-// start puts the original back, the next save removes the rest; a marker
-// that is not one of ours stops the save and is left alone.
+// name only, one killed before it a copy; its marker names both. The Linux
+// program killed while it rewrote the file in place leaves it cut and its
+// old bytes in a recovery copy. The next start puts the original back, the next save removes the
+// rest; a marker that is not one of ours stops the save and is left alone.
 TEST_F(WindowsPlatformTest, AKilledSaveIsFinishedFromItsMarker) {
   const auto marker = [](const std::string& name, const std::string& lines) {
     return "Zephran Loader+ save in progress\r\nfile=" + name + "\r\n" + lines;
@@ -311,7 +312,8 @@ TEST_F(WindowsPlatformTest, AKilledSaveIsFinishedFromItsMarker) {
     const char* name;
     bool original_moved;  // only under the backup name
     std::string marker;
-    const char* reason;  // of the save after it; empty when saved
+    const char* reason;      // of the save after it; empty when saved
+    bool rewritten = false;  // cut by the Linux program's rewrite in place
   };
   const std::vector<Case> cases = {
       {"moved", true,
@@ -319,6 +321,10 @@ TEST_F(WindowsPlatformTest, AKilledSaveIsFinishedFromItsMarker) {
       {"in-place", false,
        marker("in-place.ini", "copy=in-place.ini.0001.new~\r\nbackup=in-place.ini.0001.old~\r\nco"),
        ""},
+      {"rewritten", false,
+       marker("rewritten.ini",
+              "backup=rewritten.ini.0001.old~\r\nrewriting=rewritten.ini.0001.old~\r\n"),
+       "", true},
       {"foreign", false, "[Display]\r\n",
        "foreign.ini.saving~ beside it was not made by a launcher; remove it to save"},
       {"elsewhere", false, marker("elsewhere.ini", "copy=other.ini\r\n"),
@@ -327,11 +333,14 @@ TEST_F(WindowsPlatformTest, AKilledSaveIsFinishedFromItsMarker) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string settings = Path(std::string(c.name) + ".ini");
-    WriteBytes(settings + ".0001.old~", c.original_moved ? kSettings : "[Display]\r\nScreenW");
+    const std::string cut = "[Display]\r\nScreenW";
+    WriteBytes(settings + ".0001.old~", c.original_moved || c.rewritten ? kSettings : cut);
     if (!c.original_moved) {
-      WriteBytes(settings, kSettings);
+      WriteBytes(settings, c.rewritten ? cut : kSettings);
     }
-    WriteBytes(settings + ".0001.new~", "[Display]\r\nScreenW");
+    if (!c.rewritten) {
+      WriteBytes(settings + ".0001.new~", "[Display]\r\nScreenW");
+    }
     WriteBytes(settings + ".saving~", c.marker);
     WriteBytes(Path("other.ini"), "mine");
 
