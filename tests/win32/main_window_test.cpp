@@ -390,26 +390,26 @@ std::vector<COLORREF> ClientPixels(HWND window) {
   return pixels;
 }
 
-// The window first shows pictures of its lists, then the real lists take
-// their places: the player must not see the change, whatever was chosen.
-TEST_F(MainWindowTest, ListPicturesLookExactlyLikeTheLists) {
+// The window shows whole, its lists made and filled before the first paint;
+// what is added after it shows (the tooltips) must not change what the
+// player sees, whatever was chosen.
+TEST_F(MainWindowTest, CompletingTheShownWindowChangesNoPixel) {
   platform.AddFile(Native("/g/savegames/slot1/A long name for a save.nam"));
   ::SetCursorPos(0, 0);
   window.Load();
   window.Show();
   Pump();
-  ASSERT_EQ(Control(ControlId::ListSlot), nullptr);
-  const std::vector<COLORREF> pictures = ClientPixels(window.Handle());
+  ASSERT_NE(Control(ControlId::ListSlot), nullptr);
+  const std::vector<COLORREF> shown = ClientPixels(window.Handle());
   window.CompleteControls();
   Pump();
-  ASSERT_NE(Control(ControlId::ListSlot), nullptr);
-  const std::vector<COLORREF> lists = ClientPixels(window.Handle());
-  ASSERT_EQ(pictures.size(), lists.size());
+  const std::vector<COLORREF> completed = ClientPixels(window.Handle());
+  ASSERT_EQ(shown.size(), completed.size());
   int differing = 0;
-  for (std::size_t i = 0; i < pictures.size(); ++i) {
-    if (pictures[i] != lists[i] && differing++ < 5) {
-      ADD_FAILURE() << "pixel " << i % 302 << "," << i / 302 << ": picture " << std::hex
-                    << pictures[i] << ", list " << lists[i];
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] != completed[i] && differing++ < 5) {
+      ADD_FAILURE() << "pixel " << i % 302 << "," << i / 302 << ": shown " << std::hex << shown[i]
+                    << ", completed " << completed[i];
     }
   }
   EXPECT_EQ(differing, 0);
