@@ -79,6 +79,15 @@ DropDownList::DropDownList(HINSTANCE instance, HWND parent, int id,
   AttachAccessibility(Handle(), control.id, {});
 }
 
+int DropDownList::ItemHeight(HWND window, const Fonts& fonts) {
+  const WindowDc screen(window);
+  const Selection font(screen.Get(),
+                       fonts.Get(window::Describe(window::ControlId::ListChoixResol).font));
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(screen.Get(), &metrics);
+  return metrics.tmHeight + 2;
+}
+
 void DropDownList::FitClosedHeight(int height) {
   // The closed box is its field plus a frame whose size the system decides
   // (and the font changes it): set, measure, correct.

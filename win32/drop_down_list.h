@@ -23,6 +23,10 @@ class DropDownList final : public WindowBase {
                const Fonts& fonts, int item_height, const FocusCues& cues);
   ~DropDownList() override = default;
 
+  // The height of an item in an opened list: a line of the lists' font, as
+  // `window` shows it.
+  static int ItemHeight(HWND window, const Fonts& fonts);
+
   // Adds an item at the end without changing the choice.
   void Append(std::string_view text);
   // Chooses an item (-1: none) without a selection notice.

@@ -55,15 +55,6 @@ Placement CentredPlacement(const std::wstring& title) {
   return {nullptr, 0, kWindowStyle, kWindowExStyle, title.c_str(), x, y, width, height};
 }
 
-// The height of an item in an opened list: a line of the lists' font.
-int ListItemHeight(HWND window, const Fonts& fonts) {
-  const WindowDc screen(window);
-  const Selection font(screen.Get(), fonts.Get(window::Describe(ControlId::ListChoixResol).font));
-  TEXTMETRICW metrics{};
-  ::GetTextMetricsW(screen.Get(), &metrics);
-  return metrics.tmHeight + 2;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
@@ -120,7 +111,7 @@ void MainWindow::MakeBackdrop() {
 }
 
 void MainWindow::CreateControls() {
-  const int list_item_height = ListItemHeight(Handle(), fonts_);
+  const int list_item_height = DropDownList::ItemHeight(Handle(), fonts_);
   // Siblings made later lie below the earlier ones, and the Tab key walks
   // them from the top: made top first, the lists and check boxes come in
   // their Tab order and above every label.
