@@ -108,6 +108,30 @@ TEST_F(MainWindowTest, ControlsSitAtTheirBoxesInAFixedClientArea) {
             Control(ControlId::ListCol));
 }
 
+// Every control exists, filled, from the moment the window is made: the
+// controller may fill, choose and read before the window shows. Each one's
+// window goes with the window's object.
+TEST_F(MainWindowTest, ControlsExistFromTheStartAndGoWithTheWindow) {
+  std::vector<HWND> made;
+  {
+    MainWindow other{::GetModuleHandleW(nullptr), platform, platform};
+    for (const auto& control : MainPageDescription().controls) {
+      ASSERT_NE(other.Control(control.id), nullptr) << control.name;
+      made.push_back(other.Control(control.id));
+    }
+    const HWND slots = other.Control(ControlId::ListSlot);
+    other.AppendItem(ControlId::ListSlot, "1 - Castle");
+    other.SelectItem(ControlId::ListSlot, 0);
+    EXPECT_EQ(::SendMessageW(slots, CB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(other.SelectedItem(ControlId::ListSlot), 0);
+    EXPECT_EQ(::SendMessageW(other.Control(ControlId::ListChoixResol), CB_GETCOUNT, 0, 0), 4);
+    made.push_back(other.Handle());
+  }
+  for (const HWND gone : made) {
+    EXPECT_FALSE(::IsWindow(gone));
+  }
+}
+
 // The carried faces stand in where the system's are missing: each label's
 // words must still fit its box's width (a wider face would break them onto a
 // second line that the box cuts off).
