@@ -27,32 +27,38 @@ bool IsSelf(const VARIANT& child) {
   return child.vt == VT_I4 && child.lVal == CHILDID_SELF;
 }
 
-// The calls into COM and Active Accessibility, from libraries loaded the
-// first time a screen reader asks rather than with the program: most runs
-// never need them, and under Wine loading them delays the window. They stay
-// loaded: the answers handed out live on in the system.
+// The calls into Active Accessibility, from libraries loaded the first time
+// a screen reader asks rather than with the program: most runs never need
+// them, and under Wine loading them delays the window.
 struct OleCalls {
-  decltype(&::CoInitializeEx) co_initialize_ex = nullptr;
   decltype(&::CreateStdAccessibleObject) create_std_accessible_object = nullptr;
   decltype(&::LresultFromObject) lresult_from_object = nullptr;
   decltype(&::SysAllocStringLen) sys_alloc_string_len = nullptr;
 };
 
 std::optional<OleCalls> LoadOleCalls() {
-  OleCalls calls;
-  calls.co_initialize_ex =
-      LoadSystemFunction<decltype(calls.co_initialize_ex)>(L"ole32.dll", "CoInitializeEx");
-  calls.create_std_accessible_object =
-      LoadSystemFunction<decltype(calls.create_std_accessible_object)>(L"oleacc.dll",
-                                                                       "CreateStdAccessibleObject");
-  calls.lresult_from_object =
-      LoadSystemFunction<decltype(calls.lresult_from_object)>(L"oleacc.dll", "LresultFromObject");
-  calls.sys_alloc_string_len = LoadSystemFunction<decltype(calls.sys_alloc_string_len)>(
-      L"oleaut32.dll", "SysAllocStringLen");
-  if (calls.co_initialize_ex == nullptr || calls.create_std_accessible_object == nullptr ||
-      calls.lresult_from_object == nullptr || calls.sys_alloc_string_len == nullptr) {
+  // Marshalling an answer needs COM on the window's thread.
+  if (!StartCom()) {
     return std::nullopt;
   }
+  OleCalls calls;
+  calls.create_std_accessible_object =
+      LoadSystemFunction<decltype(calls.create_std_accessible_object)>(
+          SystemLibrary::kAccessibility, "CreateStdAccessibleObject");
+  calls.lresult_from_object = LoadSystemFunction<decltype(calls.lresult_from_object)>(
+      SystemLibrary::kAccessibility, "LresultFromObject");
+  calls.sys_alloc_string_len = LoadSystemFunction<decltype(calls.sys_alloc_string_len)>(
+      SystemLibrary::kAutomation, "SysAllocStringLen");
+  if (calls.create_std_accessible_object == nullptr || calls.lresult_from_object == nullptr ||
+      calls.sys_alloc_string_len == nullptr) {
+    return std::nullopt;
+  }
+  return calls;
+}
+
+// Looked up once, the first time a screen reader asks.
+const std::optional<OleCalls>& Ole() {
+  static const std::optional<OleCalls> calls = LoadOleCalls();
   return calls;
 }
 
@@ -306,14 +312,10 @@ struct Attachment {
 };
 
 LRESULT Answer(HWND control, WPARAM wparam, const Attachment& attachment) {
-  // Marshalling the answer needs COM on the window's thread; started the
-  // first time a screen reader asks, and kept for the rest of the run.
-  // Already started (by the program or a test): nothing changes.
-  const std::optional<OleCalls> ole = LoadOleCalls();
+  const std::optional<OleCalls>& ole = Ole();
   if (!ole) {
     return 0;  // the system's own answer, without ours over it
   }
-  ole->co_initialize_ex(nullptr, COINIT_APARTMENTTHREADED);
   IAccessible* system = nullptr;
   if (FAILED(ole->create_std_accessible_object(control, OBJID_CLIENT, __uuidof(IAccessible),
                                                reinterpret_cast<void**>(&system)))) {

@@ -41,6 +41,8 @@ class Owned {
   ~Owned() { Reset(); }
 
   Handle Get() const { return handle_; }
+  // Gives the handle up without freeing it (the system freed it).
+  Handle Release() { return std::exchange(handle_, nullptr); }
   void Reset(Handle handle = nullptr) {
     if (handle_ != nullptr) {
       Free(handle_);
@@ -85,7 +87,8 @@ using Font = GdiObject<HFONT>;
 using MemoryDc = Owned<HDC, detail::DeleteMemoryDc>;
 using AcceleratorTable = Owned<HACCEL, detail::DestroyAccelerators>;
 using FontResource = Owned<HANDLE, detail::RemoveFontResource>;
-// A top-level window whose procedure finds its object in GWLP_USERDATA.
+// A window whose procedure, or whose parent, finds its object in
+// GWLP_USERDATA.
 using OwnedWindow = Owned<HWND, detail::DestroyDetached>;
 
 // A memory DC compatible with `like`, checked.

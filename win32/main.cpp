@@ -6,7 +6,8 @@
 #include "platform/windows_api.h"
 #include "platform/windows_text.h"
 #include "win32/main_window.h"
-#include "win32/window_services.h"
+#include "win32/system_library.h"
+#include "win32/win32_window_services.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ int Run(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int /*show*/) {
+  // Before any library is loaded after start.
+  zephran::win32::LimitLibrarySearch();
   try {
     return Run(instance);
   } catch (const std::exception& error) {

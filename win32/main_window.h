@@ -1,53 +1,56 @@
 #pragma once
 
 #include <array>
-#include <optional>
-#include <string>
+#include <memory>
 #include <string_view>
-#include <vector>
 
 #include "core/window_services.h"
 #include "platform/platform.h"
 #include "platform/windows_api.h"
+#include "win32/drop_down_list.h"
+#include "win32/focus_cues.h"
 #include "win32/fonts.h"
 #include "win32/gdi.h"
+#include "win32/picture_check_box.h"
 #include "win32/text_label.h"
-#include "win32/window_services.h"
+#include "win32/tooltips.h"
+#include "win32/win32_window_services.h"
+#include "win32/window_base.h"
 #include "window/controller.h"
 #include "window/description.h"
 #include "window/view.h"
 
 namespace zephran::win32 {
 
-// The launcher's window over plain Win32 controls, built from the window's
-// description: drop-down lists are owner-drawn combo boxes (shown first as
-// pictures of themselves, see CompleteControls), check boxes owner-drawn
-// buttons whose value the window keeps, labels a small window class of our
-// own that paints its text over the background picture.
-class MainWindow final : public window::MainPageView, public MessageFilter, private TextLabelHost {
+// The launcher's window over plain Win32 controls, laid out from the
+// window's description: each control an object of its own (DropDownList,
+// PictureCheckBox, TextLabel), all made with the window, so that every
+// control the controller names exists. The window paints its picture,
+// routes what its controls tell it to them and to the controller, and keeps
+// the keyboard's shortcuts and focus marks.
+class MainWindow final : public WindowBase,
+                         public window::MainPageView,
+                         public MessageFilter,
+                         private TextLabelHost {
  public:
-  // Creates the window hidden, centred on the work area; the program runs
-  // Load() and then ShowCentred().
+  // Creates the window hidden, centred on the work area, with every
+  // control; the program runs Load() and then ShowCentred().
   // Throws CreationError when the system refuses any part of it.
   MainWindow(HINSTANCE instance, platform::Platform& platform, core::WindowServices& services);
-  MainWindow(const MainWindow&) = delete;
-  MainWindow& operator=(const MainWindow&) = delete;
-  ~MainWindow() override = default;
+  ~MainWindow() override;
 
-  HWND Handle() const { return window_.Get(); }
-  HWND Control(window::ControlId id) const { return controls_[Index(id)]; }
+  HWND Control(window::ControlId id) const;
   const core::LauncherState& State() const { return controller_.State(); }
   const Fonts& FontSet() const { return fonts_; }
   // What a label is painted in now.
-  COLORREF TextColour(window::ControlId label) const { return colours_[Index(label)]; }
+  COLORREF TextColour(window::ControlId label) const;
 
   void Load() { controller_.Load(); }
   // Show() and then CompleteControls(): what the program does.
   void ShowCentred();
-  // Shows the window, its lists still as pictures of themselves.
+  // Shows the window.
   void Show();
-  // Puts the real drop-down lists in their pictures' places and gives the
-  // controls their tooltips.
+  // Gives the controls their tooltips.
   void CompleteControls();
 
   void AppendItem(window::ControlId list, std::string_view text) override;
@@ -65,37 +68,22 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   static constexpr int kFirstControlId = 100;
 
   static std::size_t Index(window::ControlId id) { return static_cast<std::size_t>(id); }
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-  void RegisterWindowClass() const;
   void MakeBackdrop();
   void CreateControls();
-  HWND CreateControl(const window::ControlDescription& control);
-  void CreateListStandIn(const window::ControlDescription& control, HMENU id);
-  void CreateLists();
-  HWND CreateList(const window::ControlDescription& control, HMENU id);
-  void AddItem(HWND list, const window::ControlDescription& control,
-               const std::wstring& text) const;
-  void FitClosedHeight(HWND list, int height) const;
-  void CreateTooltips();
-  void AddTooltip(HWND control, std::string_view text);
+  void CreateControl(const window::ControlDescription& control, int list_item_height);
 
-  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void PaintBackdrop(HDC target, const RECT& area) const;
+  bool RouteNotice(HWND control, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void OnCommand(WPARAM wparam, LPARAM lparam);
   void OnActivate(bool active);
   void ShowFocusCues();
-  bool ShowsFocus(const DRAWITEMSTRUCT& item) const;
-  void DrawList(const DRAWITEMSTRUCT& item) const;
-  void DrawStandIn(const DRAWITEMSTRUCT& item) const;
-  void DrawItem(HDC dc, const window::ControlDescription& list, const RECT& area,
-                const RECT& text_area, bool inverted, const std::wstring& words) const;
-  void DrawCheckBox(const DRAWITEMSTRUCT& item) const;
-  std::optional<window::ControlId> IdOf(HWND control) const;
 
   void CopyBackdrop(HDC target, const RECT& area) const override;
-  COLORREF LabelColour(HWND label) const override;
-  void OnLabelMouseMoved(HWND label) override;
-  void OnLabelClicked(HWND label) override;
+  void OnLabelMouseMoved(window::ControlId label) override;
+  void OnLabelClicked(window::ControlId label) override;
 
   HINSTANCE instance_ = nullptr;
   Fonts fonts_;
@@ -108,27 +96,14 @@ class MainWindow final : public window::MainPageView, public MessageFilter, priv
   Bitmap backdrop_bitmap_;
   MemoryDc backdrop_;
   Brush list_brush_;
-  int list_item_height_ = 16;
-  std::array<COLORREF, window::kControlCount> colours_{};
-  std::array<int, window::kControlCount> checks_{};
-  std::array<std::wstring, window::kControlCount> tips_{};
   AcceleratorTable shortcuts_;
-  // Destroyed before the fonts and pictures its controls use; the window
-  // and its controls go with it (the tooltip too: the window owns it).
-  OwnedWindow window_;
-  std::array<HWND, window::kControlCount> controls_{};
-  // A list's items and choice, kept here until its real list exists (see
-  // CreateListStandIn); from then on the list holds them.
-  struct ListContent {
-    std::vector<std::wstring> items;
-    int selected = -1;
-  };
-  std::array<ListContent, window::kControlCount> lists_{};
-  std::array<HWND, window::kControlCount> stand_ins_{};
-  HWND tooltip_ = nullptr;
+  FocusCues cues_;
+  // One of the three per control, by its kind.
+  std::array<std::unique_ptr<DropDownList>, window::kControlCount> lists_;
+  std::array<std::unique_ptr<PictureCheckBox>, window::kControlCount> check_boxes_;
+  std::array<std::unique_ptr<TextLabel>, window::kControlCount> labels_;
+  std::unique_ptr<Tooltips> tooltips_;
   HWND saved_focus_ = nullptr;
-  // Focus marks show once a key has been pressed in the window.
-  bool keyboard_used_ = false;
   window::MainPageController controller_;
 };
 

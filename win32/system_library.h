@@ -4,13 +4,35 @@
 
 namespace zephran::win32 {
 
-// A function of a system library that the program does not import, loaded
-// the first time it is wanted: under Wine every library loaded with the
-// program delays its window. The library stays loaded for the rest of the
-// run. nullptr when the library or the function is missing.
+// The system libraries the program loads after start, rather than imports:
+// under Wine every library loaded with the program delays its window, and
+// most runs never need these.
+enum class SystemLibrary {
+  kCommonControls,  // comctl32: the tooltips
+  kCom,             // ole32: COM, for screen readers' answers
+  kAutomation,      // oleaut32: the strings handed to screen readers
+  kAccessibility,   // oleacc: Active Accessibility
+};
+
+// Limits where libraries are searched for, before any is loaded after
+// start: the system folder only, where the system can be told so (Windows 8,
+// or 7 with its update); elsewhere at least not the working folder. A
+// library of the same name in the game's folder is never taken for the
+// system's, nor is one that a system library loads in turn (comctl32's
+// uxtheme).
+void LimitLibrarySearch();
+
+// The library from the system folder by its full path, loaded the first
+// time it is asked for and kept for the rest of the run (the answers handed
+// to screen readers live on in the system). nullptr when it cannot be
+// loaded: the caller goes without its feature.
+HMODULE LoadSystemLibrary(SystemLibrary library);
+
+// A function of a system library; nullptr when the library or the function
+// is missing.
 template <typename Function>
-Function LoadSystemFunction(const wchar_t* library, const char* name) {
-  HMODULE module = ::LoadLibraryW(library);
+Function LoadSystemFunction(SystemLibrary library, const char* name) {
+  HMODULE module = LoadSystemLibrary(library);
   if (module == nullptr) {
     return nullptr;
   }
@@ -18,5 +40,10 @@ Function LoadSystemFunction(const wchar_t* library, const char* name) {
   // function types draws a warning.
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
 }
+
+// COM on the window's thread, started the first time it is wanted and kept
+// for the rest of the run. False when COM is missing or refuses: screen
+// readers then get the system's own answers.
+bool StartCom();
 
 }  // namespace zephran::win32

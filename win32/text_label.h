@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/windows_api.h"
+#include "win32/window_base.h"
 #include "window/description.h"
 
 namespace zephran::win32 {
@@ -13,11 +14,10 @@ class TextLabelHost {
   // Copies the window's own picture under `area` (client coordinates of the
   // window) into `target`, at `target`'s origin.
   virtual void CopyBackdrop(HDC target, const RECT& area) const = 0;
-  virtual COLORREF LabelColour(HWND label) const = 0;
   // Any mouse move over the label's box, whatever the buttons.
-  virtual void OnLabelMouseMoved(HWND label) = 0;
+  virtual void OnLabelMouseMoved(window::ControlId label) = 0;
   // A left press and release both inside the box.
-  virtual void OnLabelClicked(HWND label) = 0;
+  virtual void OnLabelClicked(window::ControlId label) = 0;
 
  protected:
   ~TextLabelHost() = default;
@@ -26,11 +26,31 @@ class TextLabelHost {
 // A caption or text button painted straight onto the window's picture. It
 // never takes the focus, and it reports clicks and mouse moves anywhere in
 // its box, including where no text is drawn, so a word can act as a button.
-// Registers its window class on first use; throws CreationError when the
-// system refuses the class or the window.
-// `text_shift` moves the text down from the box's top (up when negative);
-// see TextTopShift.
-HWND CreateTextLabel(HINSTANCE instance, HWND parent, int id, const std::wstring& text,
-                     const window::Box& box, HFONT font, int text_shift, TextLabelHost& host);
+class TextLabel final : public WindowBase {
+ public:
+  // Made at the description's box; throws CreationError when the system
+  // refuses. `text_shift` moves the text down from the box's top (up when
+  // negative); see TextTopShift.
+  TextLabel(HINSTANCE instance, HWND parent, int id, const window::ControlDescription& control,
+            HFONT font, int text_shift, TextLabelHost& host);
+  ~TextLabel() override = default;
+
+  COLORREF Colour() const { return colour_; }
+  void SetColour(COLORREF colour);
+
+ private:
+  LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
+  void Paint(HDC target) const;
+  void OnButtonUp(LPARAM lparam);
+
+  const window::ControlId id_;
+  TextLabelHost& host_;
+  HFONT font_ = nullptr;
+  // How far the text is drawn below the box's top so that its first line
+  // sits where other toolkits put it with the same face.
+  const int text_shift_ = 0;
+  COLORREF colour_ = 0;
+  bool pressed_ = false;
+};
 
 }  // namespace zephran::win32

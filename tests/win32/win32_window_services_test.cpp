@@ -1,6 +1,6 @@
 // The Win32 message box and event pump, answered and watched from the test
 // itself.
-#include "win32/window_services.h"
+#include "win32/win32_window_services.h"
 
 #include <atomic>
 #include <string>

@@ -1,4 +1,4 @@
-#include "win32/window_services.h"
+#include "win32/win32_window_services.h"
 
 #include <string>
 

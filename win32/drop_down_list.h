@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/windows_api.h"
+#include "win32/focus_cues.h"
+#include "win32/fonts.h"
+#include "win32/window_base.h"
+#include "window/description.h"
+
+namespace zephran::win32 {
+
+// A pick-only drop-down list: the system's owner-drawn combo box, drawn in
+// the description's colours and font, green on black with the item under the
+// mouse shown the other way round. It holds its items and its choice;
+// made whole, with its description's items, so there is no moment when it
+// can be filled or focused without being there.
+class DropDownList final : public WindowBase {
+ public:
+  // Throws CreationError when the system refuses. `item_height`: the height
+  // of an item in the opened list.
+  DropDownList(HINSTANCE instance, HWND parent, int id, const window::ControlDescription& control,
+               const Fonts& fonts, int item_height, const FocusCues& cues);
+  ~DropDownList() override = default;
+
+  // The height of an item in an opened list: a line of the lists' font, as
+  // `window` shows it.
+  static int ItemHeight(HWND window, const Fonts& fonts);
+
+  // Adds an item at the end without changing the choice.
+  void Append(std::string_view text);
+  // Chooses an item (-1: none) without a selection notice.
+  void Select(int index);
+  // The chosen item, -1 when none.
+  int Selected() const;
+
+  // WM_DRAWITEM; WM_MEASUREITEM.
+  bool OnNotice(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
+
+ private:
+  void AddItem(const std::wstring& text);
+  void FitClosedHeight(int height);
+  void Draw(const DRAWITEMSTRUCT& item) const;
+
+  const window::ControlDescription& control_;
+  const Fonts& fonts_;
+  const FocusCues& cues_;
+  const int item_height_;
+};
+
+}  // namespace zephran::win32
