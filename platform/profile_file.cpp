@@ -358,30 +358,7 @@ struct Lookup {
   // header, and the start of the first header line.
   std::optional<std::size_t> after_header;
   std::optional<std::size_t> first_header;
-  // Whether the section lists a key before the one found (see FirstListed).
-  bool listed_before_key = false;
 };
-
-// Wine lists a section's keys (GetPrivateProfileString without a key) as
-// the keys with "=" that are not ";" lines, and gives an empty list when the
-// first of them has an empty name. The first such key after `from` in the
-// section, if any.
-std::optional<Line> FirstListed(std::u16string_view units, std::size_t from) {
-  LineReader reader(units);
-  Line line;
-  while (reader.Next(line)) {
-    if (line.begin < from || (line.kind == LineKind::kKey && !line.has_value)) {
-      continue;
-    }
-    if (line.kind == LineKind::kSection) {
-      return std::nullopt;
-    }
-    if (line.kind == LineKind::kKey && !line.starts_with_semicolon) {
-      return line;
-    }
-  }
-  return std::nullopt;
-}
 
 Lookup Find(std::u16string_view units, std::u16string_view section, std::u16string_view key) {
   Lookup lookup;
@@ -412,7 +389,6 @@ Lookup Find(std::u16string_view units, std::u16string_view section, std::u16stri
     } else if (line.starts_with_semicolon) {
       continue;
     }
-    lookup.listed_before_key = lookup.listed_before_key || line.has_value;
     lookup.insert_at = line.next;
     lookup.insert_after_unterminated = line.next == line.end;
   }
@@ -501,26 +477,6 @@ std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
   return result;
 }
 
-// A key without "=" that gains a value is listed from then on. When the
-// section's list was empty because its first listed key has an empty name
-// ("=01"), the key now listed first would bring the whole list into view:
-// a copy of that empty-named line goes in front of it, so the list stays
-// empty and the empty name still reads as it did.
-std::string KeepListEmpty(const std::string& written, std::string_view content,
-                          const DecodedFile& file, const Line& key_line) {
-  const std::optional<Line> first = FirstListed(file.units(), key_line.next);
-  if (!first || !UpToNul(first->name).empty()) {
-    return written;
-  }
-  std::string copy(content.substr(file.ByteOffset(first->begin),
-                                  file.ByteOffset(first->next) - file.ByteOffset(first->begin)));
-  if (first->next == first->end) {
-    copy += file.Encode(FileLineBreak(file.units()));
-  }
-  const std::size_t at = file.ByteOffset(key_line.begin);
-  return Splice(written, at, at, copy);
-}
-
 }  // namespace
 
 std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
@@ -567,10 +523,7 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
       begin = end = line.after_equals;
     }
     const std::string text = line.has_value ? std::string(value) : "=" + std::string(value);
-    std::string result =
-        Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
-    return line.has_value || lookup.listed_before_key ? result
-                                                      : KeepListEmpty(result, content, file, line);
+    return Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
   }
 
   // A missing section goes at the end, after a line break if the last line
@@ -588,12 +541,6 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
     }
     insert_at = *earlier;
     after_unterminated = false;
-    // Not in front of an empty name that keeps the section's list empty.
-    if (const std::optional<Line> first = FirstListed(units, insert_at);
-        lookup.section_found && first && UpToNul(first->name).empty() &&
-        first->next != first->end && first->next < units.size()) {
-      insert_at = first->next;
-    }
   }
   const std::string_view line_break = FileLineBreak(units);
   std::string added(after_unterminated ? line_break : "");
