@@ -22,10 +22,6 @@ std::wstring WithoutLongPathPrefix(std::wstring path) {
   return path;
 }
 
-std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
-  return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
-}
-
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
@@ -61,6 +57,10 @@ std::wstring FolderPart(const std::wstring& path) {
   }
   // "C:\name" keeps the root's own separator.
   return path.substr(0, last == 2 && path[1] == L':' ? last + 1 : last);
+}
+
+std::wstring Joined(const std::wstring& folder, const std::wstring& name) {
+  return !folder.empty() && folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
 }
 
 std::wstring NamePart(const std::wstring& path) {

@@ -47,6 +47,7 @@ std::wstring FinalPath(HANDLE file);
 
 std::wstring FolderPart(const std::wstring& path);  // "C:\a\b" -> "C:\a", "C:\b" -> "C:\"
 std::wstring NamePart(const std::wstring& path);
+std::wstring Joined(const std::wstring& folder, const std::wstring& name);  // one separator
 
 // The open `file` is the regular file named `path` in that folder itself:
 // not a folder, not a link (Windows' or, under Wine, Linux's) that leads

@@ -158,8 +158,7 @@ std::wstring WhereItLeads(const std::wstring& path) {
 }
 
 std::wstring Sibling(const std::wstring& path, std::string_view name) {
-  const std::wstring folder = FolderPart(path);
-  return (folder.back() == L'\\' ? folder : folder + L'\\') + Utf16FromUtf8(name);
+  return Joined(FolderPart(path), Utf16FromUtf8(name));
 }
 
 // 0 when this handle now holds the save lock, ERROR_LOCK_VIOLATION when

@@ -197,11 +197,13 @@ for method in one-rename keeping-security; do
   for round in $(seq 25); do
     "$wine" "$tool" --repeat "${options[@]}" "$(windows "$kills/zephran.ini")" >"$work/ready" 2>/dev/null &
     saver=$!
-    read -r ready <"$work/ready" || true
+    read -r -t 60 ready <"$work/ready" || true
     sleep "0.$(printf '%03d' $((RANDOM % 400)))"
     kill -KILL $saver 2>/dev/null || fail "$case: round $round: the saver had stopped"
     wait $saver 2>/dev/null || true
-    "$wine" "$tool" --finish "$(windows "$kills/zephran.ini")" 2>/dev/null
+    # A start that hangs fails the row rather than the whole run.
+    timeout 60 "$wine" "$tool" --finish "$(windows "$kills/zephran.ini")" 2>/dev/null ||
+      fail "$case: round $round: the start did not finish"
     [ -f "$kills/zephran.ini" ] && whole "$kills/zephran.ini" ||
       { fail "$case: round $round: after the start: $(ls "$kills")"; break; }
   done
@@ -238,7 +240,7 @@ if [ -x "$writer" ]; then
   rm -f "$work/stop"
   "$wine" "$tool" --hold "$(windows "$pair/zephran.ini")" "$(windows "$work/stop")" >"$work/ready" 2>/dev/null &
   holder=$!
-  read -r ready <"$work/ready" || true
+  read -r -t 60 ready <"$work/ready" || true
   said=$(timeout 20 "$writer" "$pair/zephran.ini" 2>&1 >/dev/null) || true
   touch "$work/stop" && wait $holder || true
   echo "the Linux program, a Windows one holding the lock: $said"
@@ -260,7 +262,7 @@ for _ in range(1500):
 os.unlink(sys.argv[1])
 PY
   holder=$!
-  read -r ready <"$work/ready" || true
+  read -r -t 60 ready <"$work/ready" || true
   said=$("$wine" "$tool" "$(windows "$pair/zephran.ini")" 2>/dev/null | tr -d '\r') || true
   touch "$work/stop" && wait $holder || true
   echo "a Windows program, the Linux one holding the lock: $said"
