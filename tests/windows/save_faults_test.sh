@@ -37,8 +37,13 @@ if [ "${SAVE_FAULTS_INSIDE:-}" != 1 ]; then
   exit
 fi
 
+# One Wine server for the whole test: a process started while a server with
+# no programs left is shutting down can fail to start at all, which the
+# rows below would take for the launcher's fault.
+wineserver -p
 work=$(mktemp -d)
 cleanup() {
+  wineserver -k || true
   wineserver -w
   grep -o " $work/[^ ]*" /proc/self/mounts | xargs -r -n1 umount
   rm -rf "$work"
@@ -202,8 +207,8 @@ for method in one-rename keeping-security; do
     kill -KILL $saver 2>/dev/null || fail "$case: round $round: the saver had stopped"
     wait $saver 2>/dev/null || true
     # A start that hangs fails the row rather than the whole run.
-    timeout 60 "$wine" "$tool" --finish "$(windows "$kills/zephran.ini")" 2>/dev/null ||
-      fail "$case: round $round: the start did not finish"
+    timeout 60 "$wine" "$tool" --finish "$(windows "$kills/zephran.ini")" 2>"$work/wine-errors" ||
+      fail "$case: round $round: the start did not finish (exit $?): $(cat "$work/wine-errors")"
     [ -f "$kills/zephran.ini" ] && whole "$kills/zephran.ini" ||
       { fail "$case: round $round: after the start: $(ls "$kills")"; break; }
   done
