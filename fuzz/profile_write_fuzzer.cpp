@@ -16,7 +16,9 @@
 //      line without "=" that gained "=value";
 //      inserted lines only, "key=value" or "[section]" then "key=value", each
 //      ended by a line end, optionally after the file's last line has gained
-//      the line end it lacked.
+//      the line end it lacked;
+//      a line without "=" that gained "=value", behind a copy of a line of
+//      the file whose key name is empty (see IsCopyOfEmptyName).
 //
 // Input: "section\0key\0value\0file". Inputs without the three fields are
 // taken whole as the file, written with the file's own first entry (or a
@@ -120,6 +122,48 @@ bool IsInsertion(const std::vector<std::string_view>& removed,
   return count == 2 && IsWholeLine(added[next], header) && IsWholeLine(added[next + 1], key_line);
 }
 
+// A whole line of the file whose key name is empty ("=01"): the writer
+// copies one in front of a key that gains a value, so that Wine's list of
+// the section's keys, empty because of it, stays so.
+bool IsCopyOfEmptyName(const std::vector<std::string_view>& lines, std::string_view added) {
+  const std::string_view text = zf::WithoutLineEnd(added);
+  const std::size_t equals = text.find('=');
+  if (zf::LineEnd(added).empty() || equals == std::string_view::npos ||
+      !zf::TrimBlanks(text.substr(0, equals).substr(0, text.substr(0, equals).find('\0')))
+           .empty()) {
+    return false;
+  }
+  return std::ranges::any_of(
+      lines, [&](std::string_view line) { return zf::WithoutLineEnd(line) == text; });
+}
+
+// Wine lists a section's keys (GetPrivateProfileString without a key) as an
+// empty list when the first key with "=" in the first section of that name,
+// ";" lines aside, has an empty name. A write must not bring such a list into
+// view: the keys behind that first one would appear.
+bool ListHiddenByEmptyName(std::string_view content, std::string_view section) {
+  const std::string units = zf::UnitsAsBytes(content);
+  bool inside = false;
+  for (const std::string_view piece : zf::Pieces(units)) {
+    const std::string_view line = zf::TrimBlanks(zf::WithoutLineEnd(piece));
+    const std::size_t close = line.rfind(']');
+    if (line.starts_with('[') && close != std::string_view::npos) {
+      if (inside) {
+        return false;
+      }
+      const std::string_view name = line.substr(1, close - 1);
+      inside = zf::EqualsIgnoringCase(zf::TrimBlanks(name.substr(0, name.find('\0'))), section);
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (inside && equals != std::string_view::npos && !line.starts_with(';')) {
+      const std::string_view name = line.substr(0, equals);
+      return zf::TrimBlanks(name.substr(0, name.find('\0'))).empty();
+    }
+  }
+  return false;
+}
+
 void CheckUntouchedLines(std::string_view content, std::string_view result, const Write& write) {
   const std::string content_units = zf::UnitsAsBytes(content);
   const std::string result_units = zf::UnitsAsBytes(result);
@@ -145,6 +189,11 @@ void CheckUntouchedLines(std::string_view content, std::string_view result, cons
   if (removed.size() == 1 && added.size() == 1 &&
       IsValueReplacement(removed[0], added[0], zf::AsFileText(content, write.value))) {
     return;
+  }
+  if (removed.size() == 1 && added.size() == 2 && IsCopyOfEmptyName(before, added[0]) &&
+      zf::WithoutLineEnd(removed[0]).find('=') == std::string_view::npos &&
+      IsValueReplacement(removed[0], added[1], zf::AsFileText(content, write.value))) {
+    return;  // a key without "=" gained its value behind a copy of "=..."
   }
   if (!IsInsertion(removed, added, write)) {
     Fail("bytes outside the written entry changed");
@@ -198,5 +247,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   CheckOtherKeys(write.content, *result, write);
   CheckUntouchedLines(write.content, *result, write);
+  // A file that ends inside a character may leave a new key no place but
+  // right after its header, in front of the empty name.
+  if (ListHiddenByEmptyName(write.content, write.section) &&
+      !ListHiddenByEmptyName(*result, write.section) && !zf::EndsInsideACharacter(write.content)) {
+    Fail("the section's list of keys came into view");
+  }
   return 0;
 }

@@ -185,6 +185,20 @@ class DecodedFile {
   // units read: a UTF-8 sequence cut by the end, or an odd byte after UTF-16.
   bool EndDependsOnWhatFollows() const { return end_depends_on_what_follows_; }
 
+  // The file's bytes for units [begin, end), with a UTF-16 file's odd last
+  // byte given as the whole unit it reads as, so that a copy placed
+  // elsewhere reads the same. (A UTF-8 sequence cut by the end reads the
+  // same in front of a line break.)
+  std::string WholeUnits(std::size_t begin, std::size_t end) const {
+    std::string bytes(content_.substr(ByteOffset(begin), ByteOffset(end) - ByteOffset(begin)));
+    const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
+    if (utf16 && end_depends_on_what_follows_ && end == units_.size() && begin < end) {
+      bytes.pop_back();
+      bytes += EncodeUnit(units_.back());
+    }
+    return bytes;
+  }
+
   // ANSI text in the file's encoding.
   std::string Encode(std::string_view ansi) const {
     if (encoding_ == Encoding::kAnsi) {
@@ -195,16 +209,20 @@ class DecodedFile {
       if (encoding_ == Encoding::kUtf8) {
         AppendUtf8(out, unit);
       } else {
-        const char low = static_cast<char>(unit & 0xFF);
-        const char high = static_cast<char>(unit >> 8);
-        out.push_back(encoding_ == Encoding::kUtf16Le ? low : high);
-        out.push_back(encoding_ == Encoding::kUtf16Le ? high : low);
+        out += EncodeUnit(unit);
       }
     }
     return out;
   }
 
  private:
+  // One UTF-16 unit in the file's byte order.
+  std::string EncodeUnit(char16_t unit) const {
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    return encoding_ == Encoding::kUtf16Le ? std::string{low, high} : std::string{high, low};
+  }
+
   void DecodeUtf8File(std::size_t at) {
     units_.reserve(content_.size() - at);
     offsets_.reserve(content_.size() - at);
@@ -358,7 +376,30 @@ struct Lookup {
   // header, and the start of the first header line.
   std::optional<std::size_t> after_header;
   std::optional<std::size_t> first_header;
+  // Whether the section lists a key before the one found (see FirstListed).
+  bool listed_before_key = false;
 };
+
+// Wine lists a section's keys (GetPrivateProfileString without a key) as
+// the keys with "=" that are not ";" lines, and gives an empty list when the
+// first of them has an empty name. The first such key after `from` in the
+// section, if any.
+std::optional<Line> FirstListed(std::u16string_view units, std::size_t from) {
+  LineReader reader(units);
+  Line line;
+  while (reader.Next(line)) {
+    if (line.begin < from || (line.kind == LineKind::kKey && !line.has_value)) {
+      continue;
+    }
+    if (line.kind == LineKind::kSection) {
+      return std::nullopt;
+    }
+    if (line.kind == LineKind::kKey && !line.starts_with_semicolon) {
+      return line;
+    }
+  }
+  return std::nullopt;
+}
 
 Lookup Find(std::u16string_view units, std::u16string_view section, std::u16string_view key) {
   Lookup lookup;
@@ -389,6 +430,7 @@ Lookup Find(std::u16string_view units, std::u16string_view section, std::u16stri
     } else if (line.starts_with_semicolon) {
       continue;
     }
+    lookup.listed_before_key = lookup.listed_before_key || line.has_value;
     lookup.insert_at = line.next;
     lookup.insert_after_unterminated = line.next == line.end;
   }
@@ -477,6 +519,23 @@ std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
   return result;
 }
 
+// A key without "=" that gains a value is listed from then on. When the
+// section's list was empty because its first listed key has an empty name
+// ("=01"), the key now listed first would bring the whole list into view:
+// a copy of that empty-named line goes in front of it, so the list stays
+// empty and the empty name still reads as it did.
+std::string KeepListEmpty(const std::string& written, const DecodedFile& file,
+                          const Line& key_line) {
+  const std::optional<Line> first = FirstListed(file.units(), key_line.next);
+  if (!first || !UpToNul(first->name).empty()) {
+    return written;
+  }
+  const std::string copy =
+      file.WholeUnits(first->begin, first->end) + file.Encode(FileLineBreak(file.units()));
+  const std::size_t at = file.ByteOffset(key_line.begin);
+  return Splice(written, at, at, copy);
+}
+
 }  // namespace
 
 std::optional<std::string> FindProfileValue(std::string_view content, std::string_view section,
@@ -523,7 +582,9 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
       begin = end = line.after_equals;
     }
     const std::string text = line.has_value ? std::string(value) : "=" + std::string(value);
-    return Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
+    std::string result =
+        Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
+    return line.has_value || lookup.listed_before_key ? result : KeepListEmpty(result, file, line);
   }
 
   // A missing section goes at the end, after a line break if the last line
@@ -541,6 +602,12 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
     }
     insert_at = *earlier;
     after_unterminated = false;
+    // Not in front of an empty name that keeps the section's list empty.
+    if (const std::optional<Line> first = FirstListed(units, insert_at);
+        lookup.section_found && first && UpToNul(first->name).empty() &&
+        first->next != first->end && first->next < units.size()) {
+      insert_at = first->next;
+    }
   }
   const std::string_view line_break = FileLineBreak(units);
   std::string added(after_unterminated ? line_break : "");

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -71,6 +73,29 @@ class ProfileDifferentialTest : public ::testing::Test {
                                  buffer.data(), static_cast<DWORD>(capacity), path.c_str());
     buffer.resize(copied);
     return buffer;
+  }
+
+  // The system's list of a section's key names (no key asked for), without
+  // the names in `leaving_out` in any case.
+  static std::vector<std::string> SystemKeyList(const std::string& path, std::string_view section,
+                                                const std::vector<std::string_view>& leaving_out) {
+    std::string buffer(4096, '\0');
+    const DWORD copied = GetPrivateProfileStringA(std::string(section).c_str(), nullptr, "",
+                                                  buffer.data(), 4096, path.c_str());
+    std::vector<std::string> names;
+    for (std::size_t at = 0; at < copied; at = buffer.find('\0', at) + 1) {
+      const std::string name = buffer.substr(at, buffer.find('\0', at) - at);
+      const auto same = [&](std::string_view other) {
+        return std::ranges::equal(name, other, [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        });
+      };
+      if (std::ranges::none_of(leaving_out, same)) {
+        names.push_back(name);
+      }
+    }
+    return names;
   }
 
   std::string SystemRead(std::string_view content, std::string_view section, std::string_view key,
@@ -496,8 +521,13 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
     }
   };
 
-  for (int i = 0; i < kFiles; ++i) {
-    const std::string content = maker.File();
+  // After the generated files, one found by hand: a key without "=" that
+  // gains its value ahead of an empty name, which hides the section's list.
+  constexpr std::string_view kHiddenList =
+      "[AUDIO]\r\nSubtitles=0\r\n[Display]\v\r\nFullScreen\r=01\r\nAdapter=0\r\n"
+      "ScreenWidth=640\r\nVSync=1\r\nVideoWidth\0=800\r\nBitsPerPixel=32\r\n"sv;
+  for (int i = 0; i <= kFiles; ++i) {
+    const std::string content = i < kFiles ? maker.File() : std::string(kHiddenList);
     const std::string path = NewFile(content);
     std::vector<std::string> before;
     for (const Probe& probe : kProbes) {
@@ -527,6 +557,18 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
         continue;
       }
       const std::string our_path = NewFile(*ours);
+      // A program that lists a section's keys finds the same others.
+      for (const std::string_view section : {"Display", "Audio"}) {
+        std::vector<std::string_view> written;
+        for (std::size_t p = 0; p < kProbes.size(); ++p) {
+          if ((*values)[p] && kProbes[p].section == section) {
+            written.push_back(kProbes[p].key);
+          }
+        }
+        if (SystemKeyList(path, section, written) != SystemKeyList(our_path, section, written)) {
+          differ(content, "the list of [" + std::string(section) + "]'s other keys");
+        }
+      }
       for (std::size_t p = 0; p < kProbes.size(); ++p) {
         const std::string expected = (*values)[p].value_or(before[p]);
         ++reads;
@@ -540,7 +582,7 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
     }
   }
   std::printf("profile corpus: %d files, %d reads, %d writes (%d refused), %d differences\n",
-              kFiles, reads, writes, refused, differences);
+              kFiles + 1, reads, writes, refused, differences);
   EXPECT_EQ(differences, 0) << report.str();
   // A refusal stops a launch; only a file broken at its very end may cause one.
   EXPECT_LE(refused, kFiles / 50);
