@@ -17,8 +17,8 @@
 //      inserted lines only, "key=value" or "[section]" then "key=value", each
 //      ended by a line end, optionally after the file's last line has gained
 //      the line end it lacked;
-//      a line without "=" that gained "=value", behind a copy of a line of
-//      the file whose key name is empty (see IsCopyOfEmptyName).
+//      a line without "=" that gained "=value", behind copies of one or two
+//      lines of the file whose key name is empty (see IsCopyOfEmptyName).
 //
 // Input: "section\0key\0value\0file". Inputs without the three fields are
 // taken whole as the file, written with the file's own first entry (or a
@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -122,19 +123,22 @@ bool IsInsertion(const std::vector<std::string_view>& removed,
   return count == 2 && IsWholeLine(added[next], header) && IsWholeLine(added[next + 1], key_line);
 }
 
-// A whole line of the file whose key name is empty ("=01"): the writer
-// copies one in front of a key that gains a value, so that Wine's list of
-// the section's keys, empty because of it, stays so.
+// A whole line of the file whose key name is empty ("=01", or "\0x"
+// without "="): the writer copies such lines in front of a key that gains a
+// value, so that Wine's list of the section's keys, empty because of one,
+// stays so, and the empty name reads as it did.
 bool IsCopyOfEmptyName(const std::vector<std::string_view>& lines, std::string_view added) {
   const std::string_view text = zf::WithoutLineEnd(added);
-  const std::size_t equals = text.find('=');
-  if (zf::LineEnd(added).empty() || equals == std::string_view::npos ||
-      !zf::TrimBlanks(text.substr(0, equals).substr(0, text.substr(0, equals).find('\0')))
-           .empty()) {
+  const std::string_view name = text.substr(0, text.find('='));
+  if (zf::LineEnd(added).empty() || !zf::TrimBlanks(name.substr(0, name.find('\0'))).empty() ||
+      zf::TrimBlanks(text).empty()) {
     return false;
   }
-  return std::ranges::any_of(
-      lines, [&](std::string_view line) { return zf::WithoutLineEnd(line) == text; });
+  // A copy Wine would drop behind another empty name has a NUL in front.
+  const std::string_view copied = text.starts_with('\0') ? text.substr(1) : text;
+  return std::ranges::any_of(lines, [&](std::string_view line) {
+    return zf::WithoutLineEnd(line) == text || zf::WithoutLineEnd(line) == copied;
+  });
 }
 
 // Wine lists a section's keys (GetPrivateProfileString without a key) as an
@@ -144,6 +148,9 @@ bool IsCopyOfEmptyName(const std::vector<std::string_view>& lines, std::string_v
 bool ListHiddenByEmptyName(std::string_view content, std::string_view section) {
   const std::string units = zf::UnitsAsBytes(content);
   bool inside = false;
+  // Wine drops a line starting with "=" behind a key line whose name is
+  // empty (up to a NUL).
+  bool empty_name_before = false;
   for (const std::string_view piece : zf::Pieces(units)) {
     const std::string_view line = zf::TrimBlanks(zf::WithoutLineEnd(piece));
     const std::size_t close = line.rfind(']');
@@ -153,12 +160,18 @@ bool ListHiddenByEmptyName(std::string_view content, std::string_view section) {
       }
       const std::string_view name = line.substr(1, close - 1);
       inside = zf::EqualsIgnoringCase(zf::TrimBlanks(name.substr(0, name.find('\0'))), section);
+      empty_name_before = false;
+      continue;
+    }
+    if (!inside || line.empty()) {
       continue;
     }
     const std::size_t equals = line.find('=');
-    if (inside && equals != std::string_view::npos && !line.starts_with(';')) {
-      const std::string_view name = line.substr(0, equals);
-      return zf::TrimBlanks(name.substr(0, name.find('\0'))).empty();
+    const std::string_view name = line.substr(0, equals);
+    const bool dropped = equals == 0 && empty_name_before;
+    empty_name_before = zf::TrimBlanks(name.substr(0, name.find('\0'))).empty();
+    if (equals != std::string_view::npos && !line.starts_with(';') && !dropped) {
+      return empty_name_before;
     }
   }
   return false;
@@ -190,10 +203,13 @@ void CheckUntouchedLines(std::string_view content, std::string_view result, cons
       IsValueReplacement(removed[0], added[0], zf::AsFileText(content, write.value))) {
     return;
   }
-  if (removed.size() == 1 && added.size() == 2 && IsCopyOfEmptyName(before, added[0]) &&
+  const auto copies = std::span(added).first(added.empty() ? 0 : added.size() - 1);
+  if (removed.size() == 1 && (added.size() == 2 || added.size() == 3) &&
+      std::ranges::all_of(copies,
+                          [&](std::string_view line) { return IsCopyOfEmptyName(before, line); }) &&
       zf::WithoutLineEnd(removed[0]).find('=') == std::string_view::npos &&
-      IsValueReplacement(removed[0], added[1], zf::AsFileText(content, write.value))) {
-    return;  // a key without "=" gained its value behind a copy of "=..."
+      IsValueReplacement(removed[0], added.back(), zf::AsFileText(content, write.value))) {
+    return;  // a key without "=" gained its value behind copies of empty names
   }
   if (!IsInsertion(removed, added, write)) {
     Fail("bytes outside the written entry changed");

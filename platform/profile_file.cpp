@@ -376,25 +376,59 @@ struct Lookup {
   // header, and the start of the first header line.
   std::optional<std::size_t> after_header;
   std::optional<std::size_t> first_header;
-  // Whether the section lists a key before the one found (see FirstListed).
+  // Whether the section lists a key before the one found (see FirstListed),
+  // and whether the key line right before it has an empty name.
   bool listed_before_key = false;
+  bool empty_name_before_key = false;
 };
+
+// Wine drops a line whose name is empty as written ("=01") when the key
+// line before it in its section has an empty name too ("\0x", "=1"): such a
+// line is no key at all. (A lookup of the empty name finds that earlier
+// line first anyway.)
+bool Dropped(const Line& line, bool empty_name_before) {
+  return line.kind == LineKind::kKey && line.name.empty() && empty_name_before;
+}
 
 // Wine lists a section's keys (GetPrivateProfileString without a key) as
 // the keys with "=" that are not ";" lines, and gives an empty list when the
-// first of them has an empty name. The first such key after `from` in the
-// section, if any.
-std::optional<Line> FirstListed(std::u16string_view units, std::size_t from) {
+// first of them has an empty name. The first such key from `from` in the
+// section, if any; `empty_name_before` tells whether the key line before
+// `from` has an empty name.
+std::optional<Line> FirstListed(std::u16string_view units, std::size_t from,
+                                bool empty_name_before) {
   LineReader reader(units);
   Line line;
   while (reader.Next(line)) {
-    if (line.begin < from || (line.kind == LineKind::kKey && !line.has_value)) {
+    if (line.begin < from || line.kind == LineKind::kBlank) {
       continue;
     }
     if (line.kind == LineKind::kSection) {
       return std::nullopt;
     }
-    if (line.kind == LineKind::kKey && !line.starts_with_semicolon) {
+    const bool dropped = Dropped(line, empty_name_before);
+    empty_name_before = UpToNul(line.name).empty();
+    if (line.has_value && !line.starts_with_semicolon && !dropped) {
+      return line;
+    }
+  }
+  return std::nullopt;
+}
+
+// The first key line from `from` in the section whose name is empty, with
+// or without "=": the one a lookup of the empty name finds, when no earlier
+// line of the section has that name.
+std::optional<Line> FirstEmptyName(std::u16string_view units, std::size_t from) {
+  LineReader reader(units);
+  Line line;
+  while (reader.Next(line)) {
+    if (line.begin < from) {
+      continue;
+    }
+    if (line.kind == LineKind::kSection) {
+      return std::nullopt;
+    }
+    if (line.kind == LineKind::kKey && UpToNul(line.name).empty()) {
       return line;
     }
   }
@@ -407,8 +441,10 @@ Lookup Find(std::u16string_view units, std::u16string_view section, std::u16stri
   lookup.section_found = section.empty();
   LineReader reader(units);
   Line line;
+  bool empty_name_before = false;
   while (reader.Next(line)) {
     if (line.kind == LineKind::kSection) {
+      empty_name_before = false;
       if (lookup.section_found) {
         break;
       }
@@ -426,11 +462,15 @@ Lookup Find(std::u16string_view units, std::u16string_view section, std::u16stri
       continue;
     } else if (NameMatches(line.name, key)) {
       lookup.key_line = line;
+      lookup.empty_name_before_key = empty_name_before;
       break;
-    } else if (line.starts_with_semicolon) {
+    }
+    const bool dropped = Dropped(line, empty_name_before);
+    empty_name_before = UpToNul(line.name).empty();
+    if (line.starts_with_semicolon) {
       continue;
     }
-    lookup.listed_before_key = lookup.listed_before_key || line.has_value;
+    lookup.listed_before_key = lookup.listed_before_key || (line.has_value && !dropped);
     lookup.insert_at = line.next;
     lookup.insert_after_unterminated = line.next == line.end;
   }
@@ -523,15 +563,27 @@ std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
 // section's list was empty because its first listed key has an empty name
 // ("=01"), the key now listed first would bring the whole list into view:
 // a copy of that empty-named line goes in front of it, so the list stays
-// empty and the empty name still reads as it did.
-std::string KeepListEmpty(const std::string& written, const DecodedFile& file,
-                          const Line& key_line) {
-  const std::optional<Line> first = FirstListed(file.units(), key_line.next);
+// empty. An empty-named line without "=" ahead of that one, which a lookup
+// of the empty name finds first (and reads as missing), is copied first, so
+// that lookup reads as it did. A copy that Wine would drop, behind another
+// empty name, gets a NUL in front: its name is still empty, and it stays.
+std::string KeepListEmpty(const std::string& written, const DecodedFile& file, const Line& key_line,
+                          bool empty_name_before) {
+  const std::optional<Line> first = FirstListed(file.units(), key_line.next, false);
   if (!first || !UpToNul(first->name).empty()) {
     return written;
   }
-  const std::string copy =
-      file.WholeUnits(first->begin, first->end) + file.Encode(FileLineBreak(file.units()));
+  const std::string line_break = file.Encode(FileLineBreak(file.units()));
+  std::string copy;
+  if (const std::optional<Line> empty = FirstEmptyName(file.units(), key_line.next);
+      empty && empty->begin < first->begin) {
+    copy = file.WholeUnits(empty->begin, empty->end) + line_break;
+    empty_name_before = true;
+  }
+  if (Dropped(*first, empty_name_before)) {
+    copy += file.Encode(std::string_view("\0", 1));
+  }
+  copy += file.WholeUnits(first->begin, first->end) + line_break;
   const std::size_t at = file.ByteOffset(key_line.begin);
   return Splice(written, at, at, copy);
 }
@@ -584,7 +636,9 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
     const std::string text = line.has_value ? std::string(value) : "=" + std::string(value);
     std::string result =
         Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
-    return line.has_value || lookup.listed_before_key ? result : KeepListEmpty(result, file, line);
+    return line.has_value || lookup.listed_before_key
+               ? result
+               : KeepListEmpty(result, file, line, lookup.empty_name_before_key);
   }
 
   // A missing section goes at the end, after a line break if the last line
@@ -603,7 +657,7 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
     insert_at = *earlier;
     after_unterminated = false;
     // Not in front of an empty name that keeps the section's list empty.
-    if (const std::optional<Line> first = FirstListed(units, insert_at);
+    if (const std::optional<Line> first = FirstListed(units, insert_at, false);
         lookup.section_found && first && UpToNul(first->name).empty() &&
         first->next != first->end && first->next < units.size()) {
       insert_at = first->next;

@@ -521,13 +521,20 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
     }
   };
 
-  // After the generated files, one found by hand: a key without "=" that
-  // gains its value ahead of an empty name, which hides the section's list.
-  constexpr std::string_view kHiddenList =
+  // After the generated files, some made by hand: a key without "=" gains its
+  // value ahead of an empty name that hides the section's list, behind or
+  // ahead of other empty names (which Wine drops or finds first).
+  constexpr std::array<std::string_view, 4> kHiddenLists = {
       "[AUDIO]\r\nSubtitles=0\r\n[Display]\v\r\nFullScreen\r=01\r\nAdapter=0\r\n"
-      "ScreenWidth=640\r\nVSync=1\r\nVideoWidth\0=800\r\nBitsPerPixel=32\r\n"sv;
-  for (int i = 0; i <= kFiles; ++i) {
-    const std::string content = i < kFiles ? maker.File() : std::string(kHiddenList);
+      "ScreenWidth=640\r\nVSync=1\r\nVideoWidth\0=800\r\nBitsPerPixel=32\r\n"sv,
+      "[Display]\r\n\0x\r\nFullScreen\r\n=02\r\nAdapter=0\r\n"sv,
+      "[Display]\r\nFullScreen\r\n\0x\r\n\0y=2\r\nAdapter=0\r\n"sv,
+      "[Display]\r\nFullScreen\r\n\0x\r\nB\r\n=02\r\nAdapter=0\r\n"sv,
+  };
+  const int files = kFiles + static_cast<int>(kHiddenLists.size());
+  for (int i = 0; i < files; ++i) {
+    const std::string content =
+        i < kFiles ? maker.File() : std::string(kHiddenLists[static_cast<std::size_t>(i - kFiles)]);
     const std::string path = NewFile(content);
     std::vector<std::string> before;
     for (const Probe& probe : kProbes) {
@@ -581,8 +588,8 @@ TEST_F(ProfileDifferentialTest, GeneratedFilesReadAndWriteAsTheSystemSeesThem) {
       }
     }
   }
-  std::printf("profile corpus: %d files, %d reads, %d writes (%d refused), %d differences\n",
-              kFiles + 1, reads, writes, refused, differences);
+  std::printf("profile corpus: %d files, %d reads, %d writes (%d refused), %d differences\n", files,
+              reads, writes, refused, differences);
   EXPECT_EQ(differences, 0) << report.str();
   // A refusal stops a launch; only a file broken at its very end may cause one.
   EXPECT_LE(refused, kFiles / 50);
