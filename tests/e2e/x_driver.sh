@@ -197,10 +197,11 @@ make_installation() {
   game_dir=$top/game fake_wine=""
   for item in "${items[@]}"; do
     read -r kind rest <<<"$item"
-    case $kind in
-      game) [ -z "$rest" ] || game_dir=$top/$(folder_name "$rest") ;;
-      launcher) above=1 ;;
-      only) bare=1 ;;
+    case "$kind $rest" in
+      "game ") ;;
+      "game "*) game_dir=$top/$(folder_name "$rest") ;;
+      "launcher above") above=1 ;;
+      "only ZP1.EXE") bare=1 ;;
     esac
   done
   mkdir -p "$game_dir"
@@ -216,22 +217,23 @@ make_installation() {
   fi
   for item in "${items[@]}"; do
     read -r kind rest <<<"$item"
-    case $kind in
-      game | launcher | only) ;;
-      save)
+    case "$kind $rest" in
+      "game "* | "launcher above" | "only ZP1.EXE") ;;
+      "save "*)
         read -r slot name <<<"$rest"
         mkdir -p "$game_dir/savegames/slot$slot"
         touch "$game_dir/savegames/slot$slot/$name.nam"
         ;;
-      set)
+      "set "*)
         with_values "$rest" <"$game_dir/zephran.ini" >"$top/set.ini"
         mv "$top/set.ini" "$game_dir/zephran.ini"
         ;;
-      wine)
+      "wine fails "*)
         printf 'MZ' >"$game_dir/ZP2.EXE"
         fake_wine=$top/bin/wine
         mkdir -p "$top/bin"
-        printf '#!/bin/sh\necho "%s" >&2\nexit 1\n' "${rest#fails }" >"$fake_wine"
+        printf '%s\n' "${rest#fails }" >"$top/bin/wine-says"
+        printf '#!/bin/sh\ncat "%s" >&2\nexit 1\n' "$top/bin/wine-says" >"$fake_wine"
         chmod +x "$fake_wine"
         ;;
       *)
