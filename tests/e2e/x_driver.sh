@@ -114,6 +114,16 @@ expect_equal() {
 
 # --- what the window shows -------------------------------------------------------
 
+# eventually COMMAND...: COMMAND again until it succeeds, for up to 10 s:
+# the window draws what follows an event when a busy machine gets to it.
+eventually() {
+  for _ in $(seq 19); do
+    "$@" 2>/dev/null && return 0
+    sleep 0.5
+  done
+  "$@"
+}
+
 # pixel IMAGE X Y: "red green blue" of a pixel, 0 to 255.
 pixel() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
@@ -121,9 +131,13 @@ pixel() {
 
 # The 2 px strip, the blue bars, the check-box frames.
 look_pixel_plan() {
-  local shot=$work/shot.ppm y point r g b top
   xdotool mousemove --window "$window" 290 100 # the bare background
   sleep 0.5
+  eventually pixel_plan_shown
+}
+
+pixel_plan_shown() {
+  local shot=$work/shot.ppm y point r g b top
   import -window "$window" "$shot" || return 1
   expect_equal "$(identify -format '%wx%h' "$shot")" "302x299" || return 1
   for y in 5 150 290; do
@@ -158,19 +172,25 @@ shows() {
 # The text buttons light up as a pair, and a button stays lit over another
 # control.
 look_hover_pair() {
-  local shot=$work/hover.ppm step x y over load new load_white new_white
+  local step x y load_white new_white
   for step in "90 276 lit dark" "200 276 lit dark" "140 236 dark lit" "290 100 dark dark"; do
     read -r x y load_white new_white <<<"$step"
     xdotool mousemove --window "$window" "$x" "$y"
     sleep 0.5
-    import -window "$window" "$shot" || return 1
-    over="$(white_pixels "$shot" 64 260 65 33) $(white_pixels "$shot" 96 220 105 33)"
-    read -r load new <<<"$over"
-    shows "$load_white" "$load" && shows "$new_white" "$new" || {
-      echo "mouse at $x,$y: white pixels of \"Load :\" and \"New game\": $over" >&2
-      return 1
-    }
+    eventually buttons_show "$load_white" "$new_white" "mouse at $x,$y" || return 1
   done
+}
+
+# buttons_show LOAD NEW WHERE: whether "Load :" and "New game" look lit or dark.
+buttons_show() {
+  local shot=$work/hover.ppm over load new
+  import -window "$window" "$shot" || return 1
+  over="$(white_pixels "$shot" 64 260 65 33) $(white_pixels "$shot" 96 220 105 33)"
+  read -r load new <<<"$over"
+  shows "$1" "$load" && shows "$2" "$new" || {
+    echo "$3: white pixels of \"Load :\" and \"New game\": $over" >&2
+    return 1
+  }
 }
 
 # --- the scenarios ---------------------------------------------------------------
