@@ -18,22 +18,14 @@ wine=$5
 export WINEPREFIX=$(realpath "$6")
 export WINEDEBUG=-all
 work=$(mktemp -d)
-xvfb_pid=""
+. "$(dirname "$0")/../../scripts/lib/x_server.sh"
 cleanup() {
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2> /dev/null
+  stop_x_server
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-if [ -z "${DISPLAY:-}" ]; then
-  Xvfb -displayfd 5 -noreset -screen 0 1024x768x24 -nolisten tcp 5> "$work/display" 2> /dev/null &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.05
-  done
-  export DISPLAY=":$(head -n 1 "$work/display")"
-fi
+[ -n "${DISPLAY:-}" ] || start_x_server || exit 1
 
 windows_path() {
   printf 'Z:%s' "$1" | tr / '\\'
