@@ -66,7 +66,9 @@ void OnResolutionChosen(LauncherState& state, std::string_view text) {
 void OnColourChosen(LauncherState& state, std::string_view text) {
   for (const ColourDepthChoice& choice : ColourDepthTable) {
     if (text == choice.item) {
-      state.ColorDepth = choice.ColorDepth;
+      // Made whole then moved in: assigning the view in place trips a false
+      // -Wrestrict of GCC 12 at -O3.
+      state.ColorDepth = std::string(choice.ColorDepth);
       return;
     }
   }

@@ -633,7 +633,10 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
       }
       begin = end = line.after_equals;
     }
-    const std::string text = line.has_value ? std::string(value) : "=" + std::string(value);
+    // Appended rather than "=" + value, which GCC 12 at -O3 takes for an
+    // overlapping copy (a false -Wrestrict).
+    std::string text(line.has_value ? "" : "=");
+    text += value;
     std::string result =
         Splice(content, file.ByteOffset(begin), file.ByteOffset(end), file.Encode(text));
     return line.has_value || lookup.listed_before_key
