@@ -55,6 +55,18 @@ Placement CentredPlacement(const std::wstring& title) {
   return {nullptr, 0, kWindowStyle, kWindowExStyle, title.c_str(), x, y, width, height};
 }
 
+// Presses OK on the message box among this thread's windows: a dialog,
+// the only kind the program makes.
+BOOL CALLBACK PressOk(HWND window, LPARAM /*unused*/) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (::lstrcmpW(name, L"#32770") != 0 || ::IsWindowVisible(window) == FALSE) {
+    return TRUE;
+  }
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return FALSE;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
@@ -226,12 +238,73 @@ void MainWindow::Focus(ControlId control) {
   }
 }
 
+void MainWindow::MarkLabel(ControlId label, bool marked) {
+  if (const auto& target = labels_[Index(label)]) {
+    target->SetFocusMark(marked);
+  }
+}
+
+bool MainWindow::LabelMarked(ControlId label) const {
+  const auto& target = labels_[Index(label)];
+  return target && target->FocusMark();
+}
+
+void MainWindow::ShowFocusMark(bool shown) {
+  cues_.Hide(!shown);
+  if (shown) {
+    // The pad is the keyboard's stand-in: marks show from now on.
+    ShowFocusCues();
+  }
+  if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(Handle(), focus) != FALSE) {
+    ::InvalidateRect(focus, nullptr, FALSE);
+  }
+}
+
+void MainWindow::OpenList(ControlId list) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->Open();
+  }
+}
+
+void MainWindow::HighlightItem(ControlId list, int index) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->Highlight(index);
+  }
+}
+
+void MainWindow::CloseList(ControlId list) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->CloseUnchanged();
+  }
+}
+
+bool MainWindow::ListOpen(ControlId list) const {
+  const auto& target = lists_[Index(list)];
+  return target && target->IsOpen();
+}
+
+int MainWindow::ItemCount(ControlId list) const {
+  const auto& target = lists_[Index(list)];
+  return target ? target->Count() : 0;
+}
+
+void MainWindow::AnswerMessage() {
+  ::EnumThreadWindows(::GetCurrentThreadId(), PressOk, 0);
+}
+
+void MainWindow::CloseWindow() {
+  // Posted, as the close box's is: the window goes once the pad's work is
+  // done.
+  ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
 bool MainWindow::Filter(MSG& message) {
   if (::IsWindow(Handle()) == FALSE) {
     return false;
   }
   if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
     ShowFocusCues();
+    controller_.OnKeyPressed();
   }
   return ::TranslateAcceleratorW(Handle(), shortcuts_.Get(), &message) != 0 ||
          ::IsDialogMessageW(Handle(), &message) != FALSE;
@@ -355,6 +428,13 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     return;
   }
   const auto control = reinterpret_cast<HWND>(lparam);
+  const int control_number = ::GetDlgCtrlID(control) - kFirstControlId;
+  if (HIWORD(wparam) == BN_SETFOCUS && ::GetParent(control) == Handle() && control_number >= 0 &&
+      control_number < window::kControlCount &&
+      check_boxes_[static_cast<std::size_t>(control_number)]) {
+    controller_.OnFocusMoved(static_cast<ControlId>(control_number));
+    return;
+  }
   LRESULT ignored = 0;
   if (RouteNotice(control, WM_COMMAND, wparam, lparam, ignored)) {
     return;  // a check box's click: the box toggles itself
@@ -365,7 +445,9 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   }
   const auto id = static_cast<ControlId>(number);
   const WORD code = HIWORD(wparam);
-  if (lists_[Index(id)] && code == CBN_SELCHANGE) {
+  if (lists_[Index(id)] && code == CBN_SETFOCUS) {
+    controller_.OnFocusMoved(id);
+  } else if (lists_[Index(id)] && code == CBN_SELCHANGE) {
     controller_.OnPicked(id, SelectedItem(id));
   } else if (labels_[Index(id)] && code == BN_CLICKED) {
     // Only an assistive tool's press comes this way; the mouse's click is

@@ -60,6 +60,20 @@ class MainWindow final : public WindowBase,
   void SetCheckValue(window::ControlId check_box, int value) override;
   void SetTextColour(window::ControlId label, window::Colour colour) override;
   void Focus(window::ControlId control) override;
+  void MarkLabel(window::ControlId label, bool marked) override;
+  void ShowFocusMark(bool shown) override;
+  void OpenList(window::ControlId list) override;
+  void HighlightItem(window::ControlId list, int index) override;
+  void CloseList(window::ControlId list) override;
+  bool ListOpen(window::ControlId list) const override;
+  int ItemCount(window::ControlId list) const override;
+  void AnswerMessage() override;
+  void CloseWindow() override;
+
+  // What the player asks with a gamepad.
+  void OnPad(window::PadAction action) { controller_.OnPad(action); }
+  // Whether the focus mark shows around a label (for the tests).
+  bool LabelMarked(window::ControlId label) const;
 
   // Shortcuts and dialog keys, for the message loop and the event pump.
   bool Filter(MSG& message) override;
