@@ -20,6 +20,12 @@ constexpr WORD kNewGameCommand = 300;
 constexpr WORD kLoadGameCommand = 301;
 constexpr WORD kReadMeCommand = 302;
 
+// The pads are read at this timer, every frame of a 60 Hz screen, from the
+// window's making (the message of a missing game comes before it shows)
+// and while the launcher is the active program.
+constexpr UINT_PTR kPadTimer = 1;
+constexpr UINT kPadInterval = 16;
+
 // A fixed frame with a title and a close box. The dialog frame asks for no
 // default icon in the title bar; the program's icon goes only to the task
 // bar and Alt+Tab (see Procedure). No icon of the class either.
@@ -93,6 +99,7 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
   // parts the system draws too.
   ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL),
                  0);
+  ::SetTimer(Handle(), kPadTimer, kPadInterval, nullptr);
 }
 
 MainWindow::~MainWindow() {
@@ -362,6 +369,21 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wparam) != WA_INACTIVE);
       return 0;
+    case WM_ACTIVATEAPP:
+      // Another program's turn: its pad presses are not ours to read.
+      if (wparam != FALSE) {
+        ::SetTimer(Handle(), kPadTimer, kPadInterval, nullptr);
+      } else {
+        ::KillTimer(Handle(), kPadTimer);
+        pads_.Forget();
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam == kPadTimer) {
+        ReadPads();
+        return 0;
+      }
+      return WindowBase::OnMessage(message, wparam, lparam);
     case WM_SETFOCUS:
       if (saved_focus_ != nullptr && ::IsWindow(saved_focus_)) {
         ::SetFocus(saved_focus_);
@@ -414,6 +436,19 @@ void MainWindow::OnActivate(bool active) {
   }
   // The first activation moves the focus to the windowed-mode box.
   controller_.OnActivated();
+}
+
+void MainWindow::ReadPads() {
+  // The active window is the launcher's own, or its message box.
+  HWND active = ::GetForegroundWindow();
+  if (active == nullptr || ::GetWindowThreadProcessId(active, nullptr) != ::GetCurrentThreadId()) {
+    pads_.Forget();
+    return;
+  }
+  const auto now = std::chrono::milliseconds(::GetTickCount64());
+  for (const window::PadAction action : pads_.Read(now)) {
+    controller_.OnPad(action);
+  }
 }
 
 void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {

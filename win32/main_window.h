@@ -16,6 +16,7 @@
 #include "win32/tooltips.h"
 #include "win32/win32_window_services.h"
 #include "win32/window_base.h"
+#include "win32/xinput_pad.h"
 #include "window/controller.h"
 #include "window/description.h"
 #include "window/view.h"
@@ -93,6 +94,7 @@ class MainWindow final : public WindowBase,
   bool RouteNotice(HWND control, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void OnCommand(WPARAM wparam, LPARAM lparam);
   void OnActivate(bool active);
+  void ReadPads();
   void ShowFocusCues();
 
   void CopyBackdrop(HDC target, const RECT& area) const override;
@@ -118,6 +120,7 @@ class MainWindow final : public WindowBase,
   std::array<std::unique_ptr<TextLabel>, window::kControlCount> labels_;
   std::unique_ptr<Tooltips> tooltips_;
   HWND saved_focus_ = nullptr;
+  XInputPads pads_;
   window::MainPageController controller_;
 };
 
