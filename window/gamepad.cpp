@@ -162,7 +162,7 @@ bool IsPadStop(ControlId control) {
 }
 
 std::optional<ControlId> PadNeighbour(ControlId from, PadAction direction) {
-  static const Rows rows = StopRows();
+  const Rows rows = StopRows();
   for (std::size_t row = 0; row < rows.size(); ++row) {
     const auto at = std::find(rows[row].begin(), rows[row].end(), from);
     if (at == rows[row].end()) {
