@@ -205,8 +205,13 @@ void MainPageController::OnPad(PadAction action) {
 }
 
 void MainPageController::OnFocusMoved(ControlId control) {
+  // The same control again is the window getting its focus back (after a
+  // message box, or from another program): the cursor stays where it is.
+  if (control == focus_) {
+    return;
+  }
   focus_ = control;
-  if (pad_used_ && (pad_cursor_ != control || !pad_cursor_shown_)) {
+  if (pad_used_) {
     MovePadCursor(control);
   }
 }

@@ -68,7 +68,7 @@ class MainPageController {
   // lets events through, except answering its message.
   void OnPad(PadAction action);
 
-  // The keyboard focus moved to a list or check box, however it moved.
+  // The keyboard focus went to another list or check box, however it went.
   void OnFocusMoved(ControlId control);
 
   // A key went down in the window: the pad's cursor, if it stands on a

@@ -210,6 +210,9 @@ TEST(PadControllerTest, PadAndMouseNeverLightTwoThings) {
        [](auto& c) { c.OnFocusMoved(ListSlot); },
        {ListSlot}},
       {"the mouse on a button while on a list", mouse(BoutLoad), {BoutLoad}},
+      {"the focus back on its control after a message",
+       [](auto& c) { c.OnFocusMoved(ListSlot); },
+       {BoutLoad}},
   };
   const FakeView& view = window.view;
   for (const Step& step : steps) {
