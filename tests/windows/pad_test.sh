@@ -73,9 +73,11 @@ windows_path() {
 rows=(
   # Resolution 400x300 -> 320x240, down to "Load :", slot 2 picked, loaded.
   "load_a_save_with_the_pad_alone|xinput1_4,xinput9_1_0=n|2:Second|idle up a down a down down stick-down down down down right a down a left a|xinput1_4|ZP3.EXE load_game slot_2|ScreenWidth=320"
-  # Slot 1 is empty: the message, answered with B; then B closes the window.
-  "answer_a_message_then_close_with_b|xinput1_4,xinput9_1_0=n||idle down down down down down a b idle b|xinput1_4||"
-  # The same where the system lacks xinput1_4, answered with A.
+  # Slot 1 is empty: the message, answered with B; the cursor is still on
+  # "Load :" after it, and slot 2 loads.
+  "answer_a_message_with_b_and_go_on|xinput1_4,xinput9_1_0=n|2:Second|idle down down down down down a b idle right a down a left a|xinput1_4|ZP2.EXE load_game slot_2|ScreenWidth=400"
+  # Where the system lacks xinput1_4: the message answered with A, then B
+  # closes the window, writing nothing.
   "xinput9_1_0_where_xinput1_4_is_missing|xinput1_4=d;xinput9_1_0=n||idle down down down down down a a idle b|xinput9_1_0||"
   # No game: "Bad directory !" comes before the window; A answers it.
   "answer_bad_directory_before_the_window|xinput1_4,xinput9_1_0=n|-|idle a idle b|xinput1_4||"
