@@ -117,10 +117,22 @@ void SdlPad::OnApplicationStateChanged(Qt::ApplicationState state) {
     reader_.Forget();
     return;
   }
-  Start();
-  if (sdl_) {
-    timer_.start();
+  if (tried_) {
+    if (sdl_) {
+      timer_.start();
+    }
+    return;
   }
+  // Once the window system events that came with the activation are done:
+  // a window shown and activated at once paints first.
+  QTimer::singleShot(0, this, [this] {
+    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
+      Start();
+      if (sdl_) {
+        timer_.start();
+      }
+    }
+  });
 }
 
 void SdlPad::Start() {
