@@ -2,9 +2,12 @@
 //
 //   window_probe start TITLE PROGRAM [ARGUMENT...]
 //     Starts PROGRAM and waits for its top-level window titled TITLE to be
-//     mapped and then drawn; lets it settle, closes it as a window manager's
-//     close button would, and waits for the program to end. Prints
+//     mapped and then drawn; gives it the input focus, as a window manager
+//     would (the launcher starts its gamepad library once it is active),
+//     reads its resident memory 2 s after exec, closes it as a window
+//     manager's close button would, and waits for the program to end. Prints
 //       mapped_ms=<exec to mapped> drawn_ms=<exec to first drawing>
+//       rss_2s_kb=<resident memory 2 s after exec> sdl=<1: SDL was loaded then>
 //       peak_rss_kb=<peak resident memory> exit=<status>
 //
 //   window_probe click TITLE X Y GAME_FOLDER PROGRAM [ARGUMENT...]
@@ -59,6 +62,7 @@ using Milliseconds = std::chrono::duration<double, std::milli>;
 // Long enough for the window to be painted and to take input on a busy
 // machine; the launcher does nothing after start-up that this would hide.
 constexpr auto kSettle = std::chrono::milliseconds(700);
+constexpr auto kMemoryAt = std::chrono::seconds(2);
 constexpr auto kHover = std::chrono::milliseconds(150);
 constexpr auto kTimeout = std::chrono::seconds(20);
 
@@ -192,6 +196,28 @@ class Child {
   int Status() const { return status_; }
   long PeakRssKb() const { return peak_rss_kb_; }
 
+  // Resident memory now, and whether SDL is loaded, from /proc.
+  long RssKb() const {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.starts_with("VmRSS:")) {
+        return std::atol(line.c_str() + 6);
+      }
+    }
+    return 0;
+  }
+  bool Maps(std::string_view library) const {
+    std::ifstream maps("/proc/" + std::to_string(pid_) + "/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+      if (line.find(library) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  }
+
  private:
   pid_t pid_ = -1;
   int status_ = -1;
@@ -302,6 +328,12 @@ class Display {
       pollfd descriptor{xcb_get_file_descriptor(connection_), POLLIN, 0};
       ::poll(&descriptor, 1, static_cast<int>(std::max<long>(left.count(), 0)) + 1);
     }
+  }
+
+  // What a window manager does for a window it shows.
+  void Focus(xcb_window_t window) {
+    xcb_set_input_focus(connection_, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
+    xcb_flush(connection_);
   }
 
   // What a window manager sends when its close button is clicked.
@@ -477,14 +509,17 @@ int Start(std::string_view title, char** program) {
   if (!shown) {
     Fail("no window titled \"" + std::string(title) + "\" appeared");
   }
-  display.Idle(kSettle);
+  display.Focus(shown->window);
+  display.Idle(std::max<Clock::duration>(kSettle, started + kMemoryAt - Clock::now()));
+  const long rss_kb = child.RssKb();
+  const bool sdl = child.Maps("libSDL2");
   display.Close(shown->window);
   if (!child.WaitEnd(std::chrono::seconds(10))) {
     Fail("the program did not end when its window was closed");
   }
-  std::printf("mapped_ms=%.3f drawn_ms=%.3f peak_rss_kb=%ld exit=%d\n",
-              Since(started, shown->mapped), Since(started, shown->drawn), child.PeakRssKb(),
-              child.Status());
+  std::printf("mapped_ms=%.3f drawn_ms=%.3f rss_2s_kb=%ld sdl=%d peak_rss_kb=%ld exit=%d\n",
+              Since(started, shown->mapped), Since(started, shown->drawn), rss_kb, sdl ? 1 : 0,
+              child.PeakRssKb(), child.Status());
   return 0;
 }
 

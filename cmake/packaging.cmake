@@ -61,9 +61,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zephran fans <zephran-fans@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 # The Qt libraries come from dpkg-shlibdeps; the read-me link opens the
-# desktop's viewer through xdg-open. The faces are carried in the program.
+# desktop's viewer through xdg-open; SDL, for gamepads, is loaded when the
+# window first shows (ui/sdl_pad.cpp), so dpkg-shlibdeps cannot see it. The
+# faces are carried in the program.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xdg-utils, libsdl2-2.0-0")
 # The game itself is a Windows program.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "wine")
 

@@ -104,13 +104,30 @@ void DropDownList::paintEvent(QPaintEvent* /*event*/) {
   painter.setBrush(Qt::NoBrush);
   painter.setPen(kFrameGrey);
   painter.drawLine(button.topLeft(), button.bottomLeft());
-  painter.setPen(hasFocus() ? text_colour_ : kFrameGrey);
+  painter.setPen(hasFocus() && focus_mark_shown_ ? text_colour_ : kFrameGrey);
   painter.drawRect(box.adjusted(0, 0, -1, -1));
 
   const QRect text_box = TextBox();
   painter.setPen(text_colour_);
   painter.setClipRect(text_box);
   painter.drawText(text_box, Qt::AlignLeft | Qt::AlignVCenter, currentText());
+}
+
+void DropDownList::SetFocusMarkShown(bool shown) {
+  if (focus_mark_shown_ != shown) {
+    focus_mark_shown_ = shown;
+    update();
+  }
+}
+
+void DropDownList::HighlightItem(int index) {
+  const QModelIndex item = model()->index(index, modelColumn(), rootModelIndex());
+  view()->setCurrentIndex(item);
+  view()->scrollTo(item);
+}
+
+bool DropDownList::PopupShown() const {
+  return view()->isVisible();
 }
 
 QRect DropDownList::TextBox() const {

@@ -29,6 +29,14 @@ class DropDownList : public QComboBox {
 
   void showPopup() override;
 
+  // Whether the frame turns to the text colour while the list has the focus.
+  void SetFocusMarkShown(bool shown);
+
+  // The opened list, walked without the mouse: an item highlighted as the
+  // pointer would, and whether the list is open.
+  void HighlightItem(int index);
+  bool PopupShown() const;
+
  signals:
   // The player chose item `index`: in the opened list (also the item already
   // selected, as a Windows list reports it), with the arrow keys or the wheel
@@ -42,6 +50,7 @@ class DropDownList : public QComboBox {
  private:
   QColor text_colour_{0x00, 0xFF, 0x00};
   QColor background_{0x00, 0x00, 0x00};
+  bool focus_mark_shown_ = true;
 };
 
 }  // namespace zephran::ui

@@ -6,6 +6,7 @@
 #include "platform/standard_descriptors.h"
 #include "ui/main_page.h"
 #include "ui/qt_window_services.h"
+#include "ui/sdl_pad.h"
 #include "ui/terminal.h"
 
 int main(int argc, char* argv[]) {
@@ -23,6 +24,8 @@ int main(int argc, char* argv[]) {
   zephran::ui::ReportMissingGame(system, std::cerr);
   zephran::ui::QtWindowServices window_services;
   zephran::ui::MainPage window(system, window_services);
+  // Made before start-up: the message of a missing game answers to the pad.
+  zephran::ui::SdlPad pad([&window](zephran::window::PadAction action) { window.OnPad(action); });
   window.Load();
   window.ShowCentred();
   return QApplication::exec();

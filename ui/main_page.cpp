@@ -3,8 +3,11 @@
 #include <optional>
 #include <utility>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
@@ -120,6 +123,7 @@ void MainPage::ForwardEvents() {
   }
   for (const ControlDescription& control : window::MainPageDescription().controls) {
     if (control.kind != ControlKind::kLabel) {
+      Control(control.id)->installEventFilter(this);
       continue;
     }
     auto* label = Control<TextLabel>(control.id);
@@ -169,6 +173,69 @@ void MainPage::SetTextColour(ControlId label, window::Colour colour) {
 
 void MainPage::Focus(ControlId control) {
   Control(control)->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void MainPage::MarkLabel(ControlId label, bool marked) {
+  Control<TextLabel>(label)->SetFocusMark(marked);
+}
+
+void MainPage::ShowFocusMark(bool shown) {
+  for (const ControlId id : window::MainPageDescription().tab_cycle) {
+    if (window::Describe(id).kind == ControlKind::kList) {
+      Control<DropDownList>(id)->SetFocusMarkShown(shown);
+    } else {
+      Control<PictureCheckBox>(id)->SetFocusMarkShown(shown);
+    }
+  }
+}
+
+void MainPage::OpenList(ControlId list) {
+  Control<DropDownList>(list)->showPopup();
+}
+
+void MainPage::HighlightItem(ControlId list, int index) {
+  Control<DropDownList>(list)->HighlightItem(index);
+}
+
+void MainPage::CloseList(ControlId list) {
+  Control<DropDownList>(list)->hidePopup();
+}
+
+bool MainPage::ListOpen(ControlId list) const {
+  return Control<DropDownList>(list)->PopupShown();
+}
+
+int MainPage::ItemCount(ControlId list) const {
+  return Control<DropDownList>(list)->count();
+}
+
+void MainPage::AnswerMessage() {
+  // The launcher's only modal windows are its message boxes.
+  if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+    if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+      ok->click();
+    }
+  }
+}
+
+void MainPage::CloseWindow() {
+  close();
+}
+
+bool MainPage::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn || event->type() == QEvent::KeyPress) {
+    for (const ControlId id : window::MainPageDescription().tab_cycle) {
+      if (watched != Control(id)) {
+        continue;
+      }
+      if (event->type() == QEvent::FocusIn) {
+        controller_.OnFocusMoved(id);
+      } else {
+        controller_.OnKeyPressed();
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void MainPage::SetUpWindow() {

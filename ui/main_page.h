@@ -40,6 +40,9 @@ class MainPage : public QWidget, public window::MainPageView {
 
   const core::LauncherState& State() const { return controller_.State(); }
 
+  // What the player asks with a gamepad.
+  void OnPad(window::PadAction action) { controller_.OnPad(action); }
+
   // Keyboard chords for the two text buttons, and the help key for the
   // read-me link.
   static constexpr QKeyCombination kNewGameKeys{Qt::CTRL, Qt::Key_N};
@@ -54,6 +57,15 @@ class MainPage : public QWidget, public window::MainPageView {
   void SetCheckValue(window::ControlId check_box, int value) override;
   void SetTextColour(window::ControlId label, window::Colour colour) override;
   void Focus(window::ControlId control) override;
+  void MarkLabel(window::ControlId label, bool marked) override;
+  void ShowFocusMark(bool shown) override;
+  void OpenList(window::ControlId list) override;
+  void HighlightItem(window::ControlId list, int index) override;
+  void CloseList(window::ControlId list) override;
+  bool ListOpen(window::ControlId list) const override;
+  int ItemCount(window::ControlId list) const override;
+  void AnswerMessage() override;
+  void CloseWindow() override;
 
  private:
   // Built first: the named controls below point into it.
@@ -81,6 +93,8 @@ class MainPage : public QWidget, public window::MainPageView {
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // The lists' and check boxes' focus and keys, for the pad's cursor.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::array<QWidget*, window::kControlCount> BuildControls();

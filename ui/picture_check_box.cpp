@@ -42,6 +42,13 @@ QSize PictureCheckBox::sizeHint() const {
   return LoadAsset(Asset::kCheckOff).size() + QSize(7, 5);
 }
 
+void PictureCheckBox::SetFocusMarkShown(bool shown) {
+  if (focus_mark_shown_ != shown) {
+    focus_mark_shown_ = shown;
+    update();
+  }
+}
+
 void PictureCheckBox::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   // Pressed while held down or while checked, like a push button that latches.
@@ -60,7 +67,7 @@ void PictureCheckBox::paintEvent(QPaintEvent* /*event*/) {
   }
   painter.drawPixmap(picture_box.topLeft(), picture);
 
-  if (hasFocus()) {
+  if (hasFocus() && focus_mark_shown_) {
     QPen pen(QColor(0xC0, 0xC0, 0xC0));
     pen.setStyle(Qt::DotLine);
     pen.setWidth(0);

@@ -22,8 +22,14 @@ class PictureCheckBox : public QAbstractButton {
 
   QSize sizeHint() const override;
 
+  // Whether the focus mark shows while the box has the focus.
+  void SetFocusMarkShown(bool shown);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool focus_mark_shown_ = true;
 };
 
 }  // namespace zephran::ui

@@ -24,6 +24,8 @@ constexpr std::string_view kHelp =
     "\n"
     "Keys: Ctrl+N starts a new game, Ctrl+L loads the chosen save, F1 opens the\n"
     "game's read-me.\n"
+    "Gamepad: the directional pad or the left stick moves, A does what a click\n"
+    "does, B closes.\n"
     "More in its manual: man zephran-loader\n";
 
 // The length of the UTF-8 sequence starting at `at`, or 0 when the bytes

@@ -1,7 +1,9 @@
 #include "ui/text_label.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
+#include <QPen>
 
 namespace zephran::ui {
 
@@ -31,6 +33,27 @@ void TextLabel::SetTextColour(const QColor& colour) {
 
 QColor TextLabel::TextColour() const {
   return palette().color(QPalette::WindowText);
+}
+
+void TextLabel::SetFocusMark(bool shown) {
+  if (focus_mark_ != shown) {
+    focus_mark_ = shown;
+    update();
+  }
+}
+
+void TextLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!focus_mark_) {
+    return;
+  }
+  // As the check boxes draw theirs.
+  QPainter painter(this);
+  QPen pen(QColor(0xC0, 0xC0, 0xC0));
+  pen.setStyle(Qt::DotLine);
+  pen.setWidth(0);
+  painter.setPen(pen);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TextLabel::PressLater() {

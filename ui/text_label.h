@@ -7,6 +7,7 @@
 #include "window/description.h"
 
 class QMouseEvent;
+class QPaintEvent;
 
 namespace zephran::ui {
 
@@ -28,6 +29,10 @@ class TextLabel : public QLabel {
   // Whether the words act when pressed (assistive technology reads this).
   window::LabelRole Role() const { return role_; }
 
+  // The dotted focus mark around the whole box: a label takes no focus, but
+  // the pad's cursor can stand on one.
+  void SetFocusMark(bool shown);
+
   // Reports a click once the current event is done: an assistive tool
   // pressing the label gets its answer before the click's work (a launch
   // ends the program; a message box waits for the player).
@@ -43,9 +48,11 @@ class TextLabel : public QLabel {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   bool pressed_ = false;
+  bool focus_mark_ = false;
   const window::LabelRole role_ = window::LabelRole::kText;
 };
 

@@ -132,6 +132,28 @@ int DropDownList::Selected() const {
   return static_cast<int>(::SendMessageW(Handle(), CB_GETCURSEL, 0, 0));
 }
 
+int DropDownList::Count() const {
+  return static_cast<int>(::SendMessageW(Handle(), CB_GETCOUNT, 0, 0));
+}
+
+void DropDownList::Open() {
+  selected_when_opened_ = Selected();
+  ::SendMessageW(Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+}
+
+void DropDownList::Highlight(int index) {
+  Select(index);
+}
+
+void DropDownList::CloseUnchanged() {
+  ::SendMessageW(Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+  Select(selected_when_opened_);
+}
+
+bool DropDownList::IsOpen() const {
+  return ::SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0) != FALSE;
+}
+
 bool DropDownList::OnNotice(UINT message, WPARAM /*wparam*/, LPARAM lparam, LRESULT& result) {
   if (message == WM_MEASUREITEM) {
     reinterpret_cast<MEASUREITEMSTRUCT*>(lparam)->itemHeight = static_cast<UINT>(item_height_);

@@ -33,6 +33,15 @@ class DropDownList final : public WindowBase {
   void Select(int index);
   // The chosen item, -1 when none.
   int Selected() const;
+  int Count() const;
+
+  // Opened and walked without the mouse: an item highlighted (the closed
+  // box shows it too, as when the arrow keys walk an opened list), closed
+  // without a pick, back on the item it had when opened.
+  void Open();
+  void Highlight(int index);
+  void CloseUnchanged();
+  bool IsOpen() const;
 
   // WM_DRAWITEM; WM_MEASUREITEM.
   bool OnNotice(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) override;
@@ -46,6 +55,7 @@ class DropDownList final : public WindowBase {
   const Fonts& fonts_;
   const FocusCues& cues_;
   const int item_height_;
+  int selected_when_opened_ = -1;
 };
 
 }  // namespace zephran::win32

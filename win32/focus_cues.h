@@ -18,8 +18,12 @@ class FocusCues {
     return first;
   }
 
+  // The pad's cursor stands elsewhere: the focused control shows no mark.
+  void Hide(bool hidden) { hidden_ = hidden; }
+
   bool Shows(const DRAWITEMSTRUCT& item) const {
-    if (!keyboard_used_ || (item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) != ODS_FOCUS) {
+    if (!keyboard_used_ || hidden_ ||
+        (item.itemState & (ODS_FOCUS | ODS_NOFOCUSRECT)) != ODS_FOCUS) {
       return false;
     }
     const auto state = ::SendMessageW(item.hwndItem, WM_QUERYUISTATE, 0, 0);
@@ -28,6 +32,7 @@ class FocusCues {
 
  private:
   bool keyboard_used_ = false;
+  bool hidden_ = false;
 };
 
 }  // namespace zephran::win32

@@ -20,6 +20,12 @@ constexpr WORD kNewGameCommand = 300;
 constexpr WORD kLoadGameCommand = 301;
 constexpr WORD kReadMeCommand = 302;
 
+// The pads are read at this timer, every frame of a 60 Hz screen, from the
+// window's making (the message of a missing game comes before it shows)
+// and while the launcher is the active program.
+constexpr UINT_PTR kPadTimer = 1;
+constexpr UINT kPadInterval = 16;
+
 // A fixed frame with a title and a close box. The dialog frame asks for no
 // default icon in the title bar; the program's icon goes only to the task
 // bar and Alt+Tab (see Procedure). No icon of the class either.
@@ -55,6 +61,18 @@ Placement CentredPlacement(const std::wstring& title) {
   return {nullptr, 0, kWindowStyle, kWindowExStyle, title.c_str(), x, y, width, height};
 }
 
+// Presses OK on the message box among this thread's windows: a dialog,
+// the only kind the program makes.
+BOOL CALLBACK PressOk(HWND window, LPARAM /*unused*/) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (::lstrcmpW(name, L"#32770") != 0 || ::IsWindowVisible(window) == FALSE) {
+    return TRUE;
+  }
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return FALSE;
+}
+
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
@@ -81,6 +99,7 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
   // parts the system draws too.
   ::SendMessageW(Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL),
                  0);
+  ::SetTimer(Handle(), kPadTimer, kPadInterval, nullptr);
 }
 
 MainWindow::~MainWindow() {
@@ -226,12 +245,73 @@ void MainWindow::Focus(ControlId control) {
   }
 }
 
+void MainWindow::MarkLabel(ControlId label, bool marked) {
+  if (const auto& target = labels_[Index(label)]) {
+    target->SetFocusMark(marked);
+  }
+}
+
+bool MainWindow::LabelMarked(ControlId label) const {
+  const auto& target = labels_[Index(label)];
+  return target && target->FocusMark();
+}
+
+void MainWindow::ShowFocusMark(bool shown) {
+  cues_.Hide(!shown);
+  if (shown) {
+    // The pad is the keyboard's stand-in: marks show from now on.
+    ShowFocusCues();
+  }
+  if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(Handle(), focus) != FALSE) {
+    ::InvalidateRect(focus, nullptr, FALSE);
+  }
+}
+
+void MainWindow::OpenList(ControlId list) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->Open();
+  }
+}
+
+void MainWindow::HighlightItem(ControlId list, int index) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->Highlight(index);
+  }
+}
+
+void MainWindow::CloseList(ControlId list) {
+  if (const auto& target = lists_[Index(list)]) {
+    target->CloseUnchanged();
+  }
+}
+
+bool MainWindow::ListOpen(ControlId list) const {
+  const auto& target = lists_[Index(list)];
+  return target && target->IsOpen();
+}
+
+int MainWindow::ItemCount(ControlId list) const {
+  const auto& target = lists_[Index(list)];
+  return target ? target->Count() : 0;
+}
+
+void MainWindow::AnswerMessage() {
+  ::EnumThreadWindows(::GetCurrentThreadId(), PressOk, 0);
+}
+
+void MainWindow::CloseWindow() {
+  // Posted, as the close box's is: the window goes once the pad's work is
+  // done.
+  ::PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
 bool MainWindow::Filter(MSG& message) {
   if (::IsWindow(Handle()) == FALSE) {
     return false;
   }
   if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN) {
     ShowFocusCues();
+    controller_.OnKeyPressed();
   }
   return ::TranslateAcceleratorW(Handle(), shortcuts_.Get(), &message) != 0 ||
          ::IsDialogMessageW(Handle(), &message) != FALSE;
@@ -289,6 +369,21 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wparam) != WA_INACTIVE);
       return 0;
+    case WM_ACTIVATEAPP:
+      // Another program's turn: its pad presses are not ours to read.
+      if (wparam != FALSE) {
+        ::SetTimer(Handle(), kPadTimer, kPadInterval, nullptr);
+      } else {
+        ::KillTimer(Handle(), kPadTimer);
+        pads_.Forget();
+      }
+      return 0;
+    case WM_TIMER:
+      if (wparam == kPadTimer) {
+        ReadPads();
+        return 0;
+      }
+      return WindowBase::OnMessage(message, wparam, lparam);
     case WM_SETFOCUS:
       if (saved_focus_ != nullptr && ::IsWindow(saved_focus_)) {
         ::SetFocus(saved_focus_);
@@ -343,6 +438,19 @@ void MainWindow::OnActivate(bool active) {
   controller_.OnActivated();
 }
 
+void MainWindow::ReadPads() {
+  // The active window is the launcher's own, or its message box.
+  HWND active = ::GetForegroundWindow();
+  if (active == nullptr || ::GetWindowThreadProcessId(active, nullptr) != ::GetCurrentThreadId()) {
+    pads_.Forget();
+    return;
+  }
+  const auto now = std::chrono::milliseconds(::GetTickCount64());
+  for (const window::PadAction action : pads_.Read(now)) {
+    controller_.OnPad(action);
+  }
+}
+
 void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   if (lparam == 0) {
     if (LOWORD(wparam) == kNewGameCommand) {
@@ -355,6 +463,13 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     return;
   }
   const auto control = reinterpret_cast<HWND>(lparam);
+  const int control_number = ::GetDlgCtrlID(control) - kFirstControlId;
+  if (HIWORD(wparam) == BN_SETFOCUS && ::GetParent(control) == Handle() && control_number >= 0 &&
+      control_number < window::kControlCount &&
+      check_boxes_[static_cast<std::size_t>(control_number)]) {
+    controller_.OnFocusMoved(static_cast<ControlId>(control_number));
+    return;
+  }
   LRESULT ignored = 0;
   if (RouteNotice(control, WM_COMMAND, wparam, lparam, ignored)) {
     return;  // a check box's click: the box toggles itself
@@ -365,7 +480,9 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   }
   const auto id = static_cast<ControlId>(number);
   const WORD code = HIWORD(wparam);
-  if (lists_[Index(id)] && code == CBN_SELCHANGE) {
+  if (lists_[Index(id)] && code == CBN_SETFOCUS) {
+    controller_.OnFocusMoved(id);
+  } else if (lists_[Index(id)] && code == CBN_SELCHANGE) {
     controller_.OnPicked(id, SelectedItem(id));
   } else if (labels_[Index(id)] && code == BN_CLICKED) {
     // Only an assistive tool's press comes this way; the mouse's click is

@@ -16,6 +16,7 @@
 #include "win32/tooltips.h"
 #include "win32/win32_window_services.h"
 #include "win32/window_base.h"
+#include "win32/xinput_pad.h"
 #include "window/controller.h"
 #include "window/description.h"
 #include "window/view.h"
@@ -60,6 +61,20 @@ class MainWindow final : public WindowBase,
   void SetCheckValue(window::ControlId check_box, int value) override;
   void SetTextColour(window::ControlId label, window::Colour colour) override;
   void Focus(window::ControlId control) override;
+  void MarkLabel(window::ControlId label, bool marked) override;
+  void ShowFocusMark(bool shown) override;
+  void OpenList(window::ControlId list) override;
+  void HighlightItem(window::ControlId list, int index) override;
+  void CloseList(window::ControlId list) override;
+  bool ListOpen(window::ControlId list) const override;
+  int ItemCount(window::ControlId list) const override;
+  void AnswerMessage() override;
+  void CloseWindow() override;
+
+  // What the player asks with a gamepad.
+  void OnPad(window::PadAction action) { controller_.OnPad(action); }
+  // Whether the focus mark shows around a label (for the tests).
+  bool LabelMarked(window::ControlId label) const;
 
   // Shortcuts and dialog keys, for the message loop and the event pump.
   bool Filter(MSG& message) override;
@@ -79,6 +94,7 @@ class MainWindow final : public WindowBase,
   bool RouteNotice(HWND control, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void OnCommand(WPARAM wparam, LPARAM lparam);
   void OnActivate(bool active);
+  void ReadPads();
   void ShowFocusCues();
 
   void CopyBackdrop(HDC target, const RECT& area) const override;
@@ -104,6 +120,7 @@ class MainWindow final : public WindowBase,
   std::array<std::unique_ptr<TextLabel>, window::kControlCount> labels_;
   std::unique_ptr<Tooltips> tooltips_;
   HWND saved_focus_ = nullptr;
+  XInputPads pads_;
   window::MainPageController controller_;
 };
 

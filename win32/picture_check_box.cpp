@@ -34,10 +34,11 @@ PictureCheckBox::PictureCheckBox(HINSTANCE instance, HWND parent, int id,
   const window::Box& box = control.box;
   // The name is not drawn; assistive technology reads it.
   const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
-  CreateControl(instance, L"BUTTON",
-                {parent, id, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | BS_OWNERDRAW, 0,
-                 name.c_str(), box.x, box.y, box.width, box.height},
-                "a check box");
+  CreateControl(
+      instance, L"BUTTON",
+      {parent, id, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY,
+       0, name.c_str(), box.x, box.y, box.width, box.height},
+      "a check box");
   AttachAccessibility(Handle(), control.id, [this](window::ControlId) { return Value(); });
 }
 

@@ -10,8 +10,9 @@ namespace zephran::win32 {
 namespace {
 
 // Indexed by SystemLibrary.
-constexpr std::array<const wchar_t*, 4> kFileNames = {L"comctl32.dll", L"ole32.dll",
-                                                      L"oleaut32.dll", L"oleacc.dll"};
+constexpr std::array<const wchar_t*, 7> kFileNames = {
+    L"comctl32.dll",  L"ole32.dll",       L"oleaut32.dll", L"oleacc.dll",
+    L"xinput1_4.dll", L"xinput9_1_0.dll", L"xinput1_3.dll"};
 
 struct Loaded {
   bool tried = false;

@@ -12,6 +12,10 @@ enum class SystemLibrary {
   kCom,             // ole32: COM, for screen readers' answers
   kAutomation,      // oleaut32: the strings handed to screen readers
   kAccessibility,   // oleacc: Active Accessibility
+  // XInput, for gamepads: the first of these three the system has.
+  kXInput14,  // xinput1_4: Windows 8 on
+  kXInput91,  // xinput9_1_0: Vista and 7
+  kXInput13,  // xinput1_3: from the DirectX runtime, where the others are missing
 };
 
 // Limits where libraries are searched for, before any is loaded after

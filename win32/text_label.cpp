@@ -48,6 +48,13 @@ void TextLabel::SetColour(COLORREF colour) {
   ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
+void TextLabel::SetFocusMark(bool shown) {
+  if (focus_mark_ != shown) {
+    focus_mark_ = shown;
+    ::InvalidateRect(Handle(), nullptr, FALSE);
+  }
+}
+
 void TextLabel::Paint(HDC target) const {
   RECT area{};
   ::GetClientRect(Handle(), &area);
@@ -70,6 +77,9 @@ void TextLabel::Paint(HDC target) const {
   text_area.top += text_shift_;
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_area,
               DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+  if (focus_mark_) {
+    ::DrawFocusRect(dc, &area);
+  }
   if (dc != target) {
     ::BitBlt(target, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
   }

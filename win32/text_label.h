@@ -38,6 +38,11 @@ class TextLabel final : public WindowBase {
   COLORREF Colour() const { return colour_; }
   void SetColour(COLORREF colour);
 
+  // The focus mark around the whole box: a label takes no focus, but the
+  // pad's cursor can stand on one.
+  void SetFocusMark(bool shown);
+  bool FocusMark() const { return focus_mark_; }
+
  private:
   LRESULT OnMessage(UINT message, WPARAM wparam, LPARAM lparam) override;
   void Paint(HDC target) const;
@@ -51,6 +56,7 @@ class TextLabel final : public WindowBase {
   const int text_shift_ = 0;
   COLORREF colour_ = 0;
   bool pressed_ = false;
+  bool focus_mark_ = false;
 };
 
 }  // namespace zephran::win32

@@ -1,5 +1,6 @@
 #include "window/controller.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,36 @@ std::string_view ItemText(ControlId list, int index) {
   return items[static_cast<std::size_t>(index)];
 }
 
+bool IsLabelOfRole(ControlId control, LabelRole role) {
+  const ControlDescription& described = Describe(control);
+  return described.kind == ControlKind::kLabel && described.label_role == role;
+}
+
+// Sets a flag for as long as it lives, and puts back what it was.
+class Busy {
+ public:
+  explicit Busy(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~Busy() { flag_ = was_; }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+ private:
+  bool& flag_;
+  const bool was_;
+};
+
 }  // namespace
+
+void MessageWatch::ShowMessage(std::string_view prompt, std::string_view title) {
+  // Counted, not set: a message may come while another is up (from an event
+  // its box lets through).
+  ++showing_;
+  struct Done {
+    int& showing;
+    ~Done() { --showing; }
+  } done{showing_};
+  window_.ShowMessage(prompt, title);
+}
 
 MainPageController::MainPageController(platform::Platform& platform, core::WindowServices& window,
                                        MainPageView& view)
@@ -53,7 +83,8 @@ void MainPageController::OnActivated() {
     return;
   }
   activated_ = true;
-  view_.Focus(MainPageDescription().first_focus);
+  focus_ = MainPageDescription().first_focus;
+  view_.Focus(focus_);
 }
 
 void MainPageController::OnPicked(ControlId list, int index) {
@@ -84,10 +115,21 @@ void MainPageController::RunSelectionHandler(ControlId list, int index) {
 void MainPageController::OnMouseMoved(std::optional<ControlId> control) {
   if (!control) {
     Highlight(std::nullopt);
+    // A text button the pad's cursor stood on is dark now: the cursor shows
+    // nowhere, so the focus shows its mark again.
+    if (pad_used_ && pad_cursor_shown_ && IsLabelOfRole(pad_cursor_, LabelRole::kButton)) {
+      pad_cursor_shown_ = false;
+      view_.ShowFocusMark(true);
+    }
     return;
   }
-  if (*control == ControlId::BoutLoad || *control == ControlId::BoutLancerNouveau) {
+  if (IsLabelOfRole(*control, LabelRole::kButton)) {
     Highlight(control);
+    // Once the pad is in use, what the mouse lights is where its cursor is:
+    // never two things lit.
+    if (pad_used_) {
+      MovePadCursor(*control);
+    }
   }
   // Over any other control nothing changes: a lit button stays lit.
 }
@@ -100,6 +142,7 @@ void MainPageController::Highlight(std::optional<ControlId> button) {
 }
 
 void MainPageController::OnClicked(ControlId label) {
+  const Busy busy(busy_);
   switch (label) {
     case ControlId::BoutLancerNouveau:
       core::LaunchNewGame(platform_, window_, state_, Choices());
@@ -109,6 +152,132 @@ void MainPageController::OnClicked(ControlId label) {
       break;
     case ControlId::Lien_txt:
       core::OpenReadMe(platform_, window_, state_);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainPageController::OnPad(PadAction action) {
+  if (window_.Showing()) {
+    if (action == PadAction::kAccept || action == PadAction::kBack) {
+      view_.AnswerMessage();
+    }
+    return;
+  }
+  if (busy_) {
+    return;
+  }
+  const Busy busy(busy_);
+  if (!pad_used_) {
+    // The cursor starts at the keyboard focus, at once visible.
+    pad_used_ = true;
+    MovePadCursor(focus_);
+  }
+  // The player may have closed the list the pad opened, or opened the one
+  // under the cursor, some other way.
+  if (open_list_ && !view_.ListOpen(*open_list_)) {
+    open_list_.reset();
+  }
+  if (!open_list_ && Describe(pad_cursor_).kind == ControlKind::kList &&
+      view_.ListOpen(pad_cursor_)) {
+    open_list_ = pad_cursor_;
+    open_item_ = view_.SelectedItem(pad_cursor_);
+  }
+  if (open_list_) {
+    ActInOpenList(action);
+    return;
+  }
+  if (action == PadAction::kBack) {
+    view_.CloseWindow();
+    return;
+  }
+  if (!pad_cursor_shown_) {
+    // The first press after the mouse took the light shows where it is.
+    MovePadCursor(pad_cursor_);
+    return;
+  }
+  if (action == PadAction::kAccept) {
+    PressAtPadCursor();
+  } else if (const std::optional<ControlId> next = PadNeighbour(pad_cursor_, action)) {
+    MovePadCursor(*next);
+  }
+}
+
+void MainPageController::OnFocusMoved(ControlId control) {
+  // The same control again is the window getting its focus back (after a
+  // message box, or from another program): the cursor stays where it is.
+  if (control == focus_) {
+    return;
+  }
+  focus_ = control;
+  if (pad_used_) {
+    MovePadCursor(control);
+  }
+}
+
+void MainPageController::OnKeyPressed() {
+  if (pad_used_ && Describe(pad_cursor_).kind == ControlKind::kLabel) {
+    MovePadCursor(focus_);
+  }
+}
+
+void MainPageController::MovePadCursor(ControlId stop) {
+  pad_cursor_ = stop;
+  pad_cursor_shown_ = true;
+  ShowPadCursor();
+}
+
+void MainPageController::ShowPadCursor() {
+  const bool on_label = Describe(pad_cursor_).kind == ControlKind::kLabel;
+  if (!on_label) {
+    focus_ = pad_cursor_;
+    view_.Focus(pad_cursor_);
+  }
+  view_.ShowFocusMark(!on_label);
+  view_.MarkLabel(ControlId::Lien_txt, pad_cursor_ == ControlId::Lien_txt);
+  Highlight(IsLabelOfRole(pad_cursor_, LabelRole::kButton) ? std::optional(pad_cursor_)
+                                                           : std::nullopt);
+}
+
+void MainPageController::PressAtPadCursor() {
+  switch (Describe(pad_cursor_).kind) {
+    case ControlKind::kCheckBox:
+      view_.SetCheckValue(pad_cursor_, view_.CheckValue(pad_cursor_) == 1 ? 0 : 1);
+      break;
+    case ControlKind::kList:
+      open_list_ = pad_cursor_;
+      open_item_ = view_.SelectedItem(pad_cursor_);
+      view_.OpenList(pad_cursor_);
+      break;
+    case ControlKind::kLabel:
+      OnClicked(pad_cursor_);
+      break;
+  }
+}
+
+void MainPageController::ActInOpenList(PadAction action) {
+  const ControlId list = *open_list_;
+  const int count = view_.ItemCount(list);
+  switch (action) {
+    case PadAction::kUp:
+    case PadAction::kDown:
+      if (count > 0) {
+        const int step = action == PadAction::kDown ? 1 : -1;
+        open_item_ = std::clamp(open_item_ < 0 ? 0 : open_item_ + step, 0, count - 1);
+        view_.HighlightItem(list, open_item_);
+      }
+      break;
+    case PadAction::kAccept:
+      open_list_.reset();
+      view_.CloseList(list);
+      if (open_item_ >= 0 && open_item_ < count) {
+        Select(list, open_item_);
+      }
+      break;
+    case PadAction::kBack:
+      open_list_.reset();
+      view_.CloseList(list);
       break;
     default:
       break;

@@ -7,9 +7,28 @@
 #include "core/window_services.h"
 #include "platform/platform.h"
 #include "window/description.h"
+#include "window/gamepad.h"
 #include "window/view.h"
 
 namespace zephran::window {
+
+// The window's services as the logic gets them from the controller: they
+// note while a message box is up, for the pad to answer it.
+class MessageWatch final : public core::WindowServices {
+ public:
+  explicit MessageWatch(core::WindowServices& window) : window_(window) {}
+
+  void ShowMessage(std::string_view prompt, std::string_view title) override;
+  void PumpEvents() override { window_.PumpEvents(); }
+  void HideWindow() override { window_.HideWindow(); }
+  void RestoreWindow() override { window_.RestoreWindow(); }
+
+  bool Showing() const { return showing_ > 0; }
+
+ private:
+  core::WindowServices& window_;
+  int showing_ = 0;
+};
 
 // The window's behaviour, whatever toolkit draws it: it owns the launcher's
 // state for the run, fills the controls at start-up and answers the events a
@@ -39,6 +58,23 @@ class MainPageController {
   // an assistive tool pressing a button or the link come here too.
   void OnClicked(ControlId label);
 
+  // What the player asks with a gamepad. The pad moves a cursor of its own
+  // over the stops (IsPadStop), starting from the keyboard focus: on a list
+  // or check box it is the focus, on a text button it lights the pair as
+  // the mouse does, on the link it is a focus mark. Accept does there what
+  // a click does (a list opens, to be walked up and down, picked from with
+  // Accept or closed unchanged with Back); Back closes the window. Either
+  // answers a message box. Nothing the pad asks runs while a click's work
+  // lets events through, except answering its message.
+  void OnPad(PadAction action);
+
+  // The keyboard focus went to another list or check box, however it went.
+  void OnFocusMoved(ControlId control);
+
+  // A key went down in the window: the pad's cursor, if it stands on a
+  // label, goes back to the keyboard focus.
+  void OnKeyPressed();
+
   const core::LauncherState& State() const { return state_; }
 
  private:
@@ -47,11 +83,29 @@ class MainPageController {
   void Highlight(std::optional<ControlId> button);
   core::LaunchChoices Choices() const;
 
+  void MovePadCursor(ControlId stop);
+  void ShowPadCursor();
+  void PressAtPadCursor();
+  void ActInOpenList(PadAction action);
+
   platform::Platform& platform_;
-  core::WindowServices& window_;
+  MessageWatch window_;
   MainPageView& view_;
   core::LauncherState state_;
   bool activated_ = false;
+  // A click's or the pad's work is under way.
+  bool busy_ = false;
+  // Where the keyboard focus is, as last set or reported.
+  ControlId focus_ = MainPageDescription().first_focus;
+  // The pad's cursor exists once the pad has been used. The mouse can take
+  // a text button's light off it: it then shows nowhere until the pad is
+  // used again.
+  bool pad_used_ = false;
+  ControlId pad_cursor_ = MainPageDescription().first_focus;
+  bool pad_cursor_shown_ = false;
+  // The list the pad opened, and the item highlighted in it.
+  std::optional<ControlId> open_list_;
+  int open_item_ = -1;
 };
 
 }  // namespace zephran::window

@@ -146,6 +146,12 @@ void FakePlatform::ShowMessage(std::string_view prompt, std::string_view title) 
 
 void FakePlatform::PumpEvents() {
   log.push_back("pump");
+  // Not again from inside itself: what it runs may pump too.
+  if (on_pump && !pumping_) {
+    pumping_ = true;
+    on_pump();
+    pumping_ = false;
+  }
 }
 
 void FakePlatform::EndProgram() {

@@ -84,6 +84,8 @@ class FakePlatform : public platform::Platform, public core::WindowServices {
   std::string ProgramFolder() override { return program_folder; }
 
  private:
+  bool pumping_ = false;
+
   std::string Lookup(std::string_view section, std::string_view key, std::string_view default_value,
                      std::size_t capacity, const std::string& file) const;
 };

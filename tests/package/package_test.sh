@@ -49,6 +49,7 @@ same "version from the project" "$(field Version)" "$version"
 same "architecture" "$(field Architecture)" "$(dpkg --print-architecture)"
 check "depends on Qt Widgets" contains "$(field Depends)" libqt6widgets6
 check "depends on xdg-utils" contains "$(field Depends)" xdg-utils
+check "depends on SDL 2, loaded for gamepads" contains "$(field Depends)" libsdl2-2.0-0
 same "recommends wine" "$(field Recommends)" wine
 check "lintian: no error, no warning" lintian --fail-on error,warning "$deb"
 

@@ -6,6 +6,7 @@ int RunMainPageTest(int argc, char** argv);
 int RunMainPageBehaviourTest(int argc, char** argv);
 int RunQtWindowServicesTest(int argc, char** argv);
 int RunHostileNamesTest(int argc, char** argv);
+int RunSdlPadTest(int argc, char** argv);
 
 // One program for the window's tests, so they share one QApplication.
 int main(int argc, char** argv) {
@@ -20,5 +21,6 @@ int main(int argc, char** argv) {
   failures += RunMainPageBehaviourTest(argc, argv);
   failures += RunQtWindowServicesTest(argc, argv);
   failures += RunHostileNamesTest(argc, argv);
+  failures += RunSdlPadTest(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -8,46 +8,14 @@
 
 #include "tests/core/fake_platform.h"
 #include "tests/core/test_paths.h"
+#include "tests/window/fake_view.h"
 
 namespace zephran::window {
 namespace {
 
 using core::testing::FakePlatform;
 using core::testing::Native;
-
-// A window without a toolkit: it keeps what the controller sets and logs
-// each call, so tests see the order of start-up.
-class FakeView : public MainPageView {
- public:
-  void AppendItem(ControlId list, std::string_view text) override {
-    items[list].emplace_back(text);
-  }
-  void SelectItem(ControlId list, int index) override {
-    selected[list] = index;
-    log.push_back(std::string("select ") + std::string(Describe(list).name));
-  }
-  int SelectedItem(ControlId list) const override {
-    const auto found = selected.find(list);
-    return found == selected.end() ? -1 : found->second;
-  }
-  int CheckValue(ControlId box) const override {
-    const auto found = checks.find(box);
-    return found == checks.end() ? 0 : found->second;
-  }
-  void SetCheckValue(ControlId box, int value) override {
-    checks[box] = value;
-    log.push_back(std::string("check ") + std::string(Describe(box).name));
-  }
-  void SetTextColour(ControlId label, Colour colour) override { colours[label] = colour; }
-  void Focus(ControlId control) override { focus.push_back(control); }
-
-  std::map<ControlId, std::vector<std::string>> items;
-  std::map<ControlId, int> selected;
-  std::map<ControlId, int> checks;
-  std::map<ControlId, Colour> colours;
-  std::vector<ControlId> focus;
-  std::vector<std::string> log;
-};
+using testing::FakeView;
 
 class ControllerTest : public ::testing::Test {
  protected:
@@ -66,9 +34,9 @@ TEST_F(ControllerTest, StartUpFillsTheControlsInOrderAndRunsEachListsHandler) {
 
   controller.Load();
 
-  EXPECT_EQ(view.log, (std::vector<std::string>{"select ListChoixResol", "check ModeFenet",
-                                                "check ModeCinema", "check ModeSousT",
-                                                "select ListCol", "select ListSlot"}));
+  EXPECT_EQ(view.log, (std::vector<std::string>{"select ListChoixResol 2", "check ModeFenet 1",
+                                                "check ModeCinema 1", "check ModeSousT 1",
+                                                "select ListCol 1", "select ListSlot 0"}));
   EXPECT_EQ(view.selected, (std::map<ControlId, int>{{ControlId::ListChoixResol, 2},
                                                      {ControlId::ListCol, 1},
                                                      {ControlId::ListSlot, 0}}));

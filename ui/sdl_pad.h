@@ -1,0 +1,65 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QObject>
+#include <QTimer>
+
+#include "window/gamepad.h"
+
+namespace zephran::ui {
+
+// The gamepads SDL knows (its game-controller API: every pad in its mapping
+// database or in SDL_GAMECONTROLLERCONFIG, Steam's virtual pad, pads
+// plugged in at any time), read for the window while the launcher is the
+// active application. SDL is loaded and started the first time the
+// launcher becomes active, that is once a window of it (the main window,
+// or the message box of a missing game) is on the screen: a launcher
+// without SDL installed, or without a pad, works as before and starts no
+// later. SDL is kept from the launcher's signals.
+class SdlPad : public QObject {
+  Q_OBJECT
+
+ public:
+  using Sink = std::function<void(window::PadAction)>;
+  using Clock = std::function<std::chrono::milliseconds()>;
+
+  // Every read while the launcher is active, as a frame of a 60 Hz screen.
+  static constexpr std::chrono::milliseconds kInterval{16};
+
+  // `sink` gets what the player asks; `clock` tells the time of each read.
+  explicit SdlPad(Sink sink, Clock clock = SteadyClock, QObject* parent = nullptr);
+  ~SdlPad() override;
+
+  SdlPad(const SdlPad&) = delete;
+  SdlPad& operator=(const SdlPad&) = delete;
+
+  // Reads the pads now; what they asked for since the last read goes to the
+  // sink. Nothing before SDL has started.
+  void Poll();
+
+  // SDL is loaded and its game controllers started.
+  bool Started() const;
+  // How many pads are open.
+  int PadCount() const;
+
+  static std::chrono::milliseconds SteadyClock();
+
+ private:
+  struct Sdl;
+
+  void OnApplicationStateChanged(Qt::ApplicationState state);
+  void Start();
+
+  Sink sink_;
+  Clock clock_;
+  QTimer timer_;
+  window::PadReader reader_;
+  bool tried_ = false;
+  std::unique_ptr<Sdl> sdl_;
+};
+
+}  // namespace zephran::ui
