@@ -1,6 +1,8 @@
 #include <SDL.h>
 #include <signal.h>
 
+#include <functional>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -24,6 +26,7 @@ class SdlPadTest : public QObject {
 
  private slots:
   void aPadAloneLoadsAGameAnswersAMessageAndCloses();
+  void aPadAloneAnswersTheMissingGamesMessage();
 
  private:
   // A press and release, each seen by one read of the pads.
@@ -87,7 +90,8 @@ void SdlPadTest::aPadAloneLoadsAGameAnswersAMessageAndCloses() {
   by_default.sa_handler = SIG_DFL;
   QCOMPARE(sigaction(SIGTERM, &by_default, &test_handlers[0]), 0);
   QCOMPARE(sigaction(SIGINT, &by_default, &test_handlers[1]), 0);
-  SdlPad pad([&page](zephran::window::PadAction action) { page.OnPad(action); },
+  MainPage* target = &page;
+  SdlPad pad([&target](zephran::window::PadAction action) { target->OnPad(action); },
              [this] { return now_; });
   pad_ = &pad;
   page.Load();
@@ -149,14 +153,79 @@ void SdlPadTest::aPadAloneLoadsAGameAnswersAMessageAndCloses() {
   QCOMPARE(QString::fromStdString(platform.started[0].Text()),
            folder.filePath("ZP1.EXE") + " load_game slot_2");
 
-  // With nothing open, B closes the window as its close box does.
-  Press(SDL_CONTROLLER_BUTTON_B);
   QVERIFY(!page.isVisible());
+
+  // In a window opened again, B with nothing open closes it as its close
+  // box does, starting nothing.
+  MainPage again(platform, services);
+  target = &again;
+  again.Load();
+  again.ShowCentred();
+  QVERIFY(QTest::qWaitForWindowExposed(&again));
+  QApplication::setActiveWindow(&again);
+  Press(SDL_CONTROLLER_BUTTON_B);
+  QVERIFY(!again.isVisible());
+  QCOMPARE(platform.started.size(), std::size_t{1});
 
   SDL_JoystickClose(joystick_);
   SDL_JoystickDetachVirtual(device);
   Read();
   QCOMPARE(pad.PadCount(), 0);
+}
+
+// Without a game the first window on the screen is the message box, shown
+// while the window loads: the pad, started by it, answers it.
+void SdlPadTest::aPadAloneAnswersTheMissingGamesMessage() {
+  QTemporaryDir folder;
+  QVERIFY(folder.isValid());
+  zephran::ui::testing::RecordingPlatform platform(folder.path().toStdString());
+  zephran::ui::QtWindowServices services;
+  std::vector<std::string> shown;
+  services.message_presenter = [&shown](std::string_view prompt, std::string_view title) {
+    shown.emplace_back(title);
+    zephran::ui::QtWindowServices::ShowMessageBox(prompt, title);
+  };
+  MainPage page(platform, services);
+  SdlPad pad([&page](zephran::window::PadAction action) { page.OnPad(action); },
+             [this] { return now_; });
+  pad_ = &pad;
+  SDL_VirtualJoystickDesc description{};
+  description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  description.naxes = SDL_CONTROLLER_AXIS_MAX;
+  description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  description.name = "Zephran test pad";
+  int device = -1;
+  std::function<void()> answer_when_ready = [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (box == nullptr || !pad.Started()) {
+      if (box != nullptr) {
+        QApplication::setActiveWindow(box);
+      }
+      QTimer::singleShot(10, this, answer_when_ready);
+      return;
+    }
+    device = SDL_JoystickAttachVirtualEx(&description);
+    joystick_ = SDL_JoystickOpen(device);
+    Read();
+    Press(SDL_CONTROLLER_BUTTON_B);
+  };
+  QTimer::singleShot(0, this, answer_when_ready);
+  // A box the pad did not answer fails the test rather than hang it.
+  bool unanswered = false;
+  QTimer::singleShot(std::chrono::seconds(60), this, [&unanswered] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      unanswered = true;
+      box->close();
+    }
+  });
+  page.Load();
+  QVERIFY(!unanswered);
+  QCOMPARE(shown, std::vector<std::string>{"Bad directory !"});
+  QVERIFY(joystick_ != nullptr);
+  QVERIFY(platform.started.empty());
+  SDL_JoystickClose(joystick_);
+  SDL_JoystickDetachVirtual(device);
 }
 
 int RunSdlPadTest(int argc, char** argv) {
