@@ -18,6 +18,29 @@
 using zephran::ui::MainPage;
 using zephran::ui::SdlPad;
 
+namespace {
+
+// The message boxes' titles, as they show.
+void RecordTitles(zephran::ui::QtWindowServices& services, std::vector<std::string>& shown) {
+  services.message_presenter = [&shown](std::string_view prompt, std::string_view title) {
+    shown.emplace_back(title);
+    zephran::ui::QtWindowServices::ShowMessageBox(prompt, title);
+  };
+}
+
+// SDL's virtual pad, as a game controller with every button and axis.
+SDL_VirtualJoystickDesc PadDescription() {
+  SDL_VirtualJoystickDesc description{};
+  description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+  description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+  description.naxes = SDL_CONTROLLER_AXIS_MAX;
+  description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+  description.name = "Zephran test pad";
+  return description;
+}
+
+}  // namespace
+
 // SDL's own virtual pad, attached as a game controller while the window is
 // open, drives the real SDL path into the window: the program's SDL is the
 // one this test links, loaded once.
@@ -77,10 +100,7 @@ void SdlPadTest::aPadAloneLoadsAGameAnswersAMessageAndCloses() {
   zephran::ui::testing::RecordingPlatform platform(folder.path().toStdString());
   zephran::ui::QtWindowServices services;
   std::vector<std::string> shown;
-  services.message_presenter = [&shown](std::string_view prompt, std::string_view title) {
-    shown.emplace_back(title);
-    zephran::ui::QtWindowServices::ShowMessageBox(prompt, title);
-  };
+  RecordTitles(services, shown);
   MainPage page(platform, services);
   // SIGTERM and SIGINT end the launcher by default; SDL would take only a
   // signal left at its default, so for now the test's own handlers step
@@ -108,12 +128,7 @@ void SdlPadTest::aPadAloneLoadsAGameAnswersAMessageAndCloses() {
   QVERIFY(after[1].sa_handler == SIG_DFL);
 
   // Plugged in now, with the window open.
-  SDL_VirtualJoystickDesc description{};
-  description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  description.naxes = SDL_CONTROLLER_AXIS_MAX;
-  description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-  description.name = "Zephran test pad";
+  const SDL_VirtualJoystickDesc description = PadDescription();
   const int device = SDL_JoystickAttachVirtualEx(&description);
   QVERIFY2(device >= 0, SDL_GetError());
   joystick_ = SDL_JoystickOpen(device);
@@ -181,20 +196,12 @@ void SdlPadTest::aPadAloneAnswersTheMissingGamesMessage() {
   zephran::ui::testing::RecordingPlatform platform(folder.path().toStdString());
   zephran::ui::QtWindowServices services;
   std::vector<std::string> shown;
-  services.message_presenter = [&shown](std::string_view prompt, std::string_view title) {
-    shown.emplace_back(title);
-    zephran::ui::QtWindowServices::ShowMessageBox(prompt, title);
-  };
+  RecordTitles(services, shown);
   MainPage page(platform, services);
   SdlPad pad([&page](zephran::window::PadAction action) { page.OnPad(action); },
              [this] { return now_; });
   pad_ = &pad;
-  SDL_VirtualJoystickDesc description{};
-  description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  description.naxes = SDL_CONTROLLER_AXIS_MAX;
-  description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-  description.name = "Zephran test pad";
+  const SDL_VirtualJoystickDesc description = PadDescription();
   int device = -1;
   std::function<void()> answer_when_ready = [&] {
     QWidget* box = QApplication::activeModalWidget();
