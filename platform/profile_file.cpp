@@ -185,18 +185,9 @@ class DecodedFile {
   // units read: a UTF-8 sequence cut by the end, or an odd byte after UTF-16.
   bool EndDependsOnWhatFollows() const { return end_depends_on_what_follows_; }
 
-  // The file's bytes for units [begin, end), with a UTF-16 file's odd last
-  // byte given as the whole unit it reads as, so that a copy placed
-  // elsewhere reads the same. (A UTF-8 sequence cut by the end reads the
-  // same in front of a line break.)
-  std::string WholeUnits(std::size_t begin, std::size_t end) const {
-    std::string bytes(content_.substr(ByteOffset(begin), ByteOffset(end) - ByteOffset(begin)));
-    const bool utf16 = encoding_ == Encoding::kUtf16Le || encoding_ == Encoding::kUtf16Be;
-    if (utf16 && end_depends_on_what_follows_ && end == units_.size() && begin < end) {
-      bytes.pop_back();
-      bytes += EncodeUnit(units_.back());
-    }
-    return bytes;
+  // The file's bytes for units [begin, end).
+  std::string_view Bytes(std::size_t begin, std::size_t end) const {
+    return content_.substr(ByteOffset(begin), ByteOffset(end) - ByteOffset(begin));
   }
 
   // ANSI text in the file's encoding.
@@ -376,7 +367,7 @@ struct Lookup {
   // header, and the start of the first header line.
   std::optional<std::size_t> after_header;
   std::optional<std::size_t> first_header;
-  // Whether the section lists a key before the one found (see FirstListed),
+  // Whether the section lists a key before the one found (see LookAhead),
   // and whether the key line right before it has an empty name.
   bool listed_before_key = false;
   bool empty_name_before_key = false;
@@ -390,49 +381,40 @@ bool Dropped(const Line& line, bool empty_name_before) {
   return line.kind == LineKind::kKey && line.name.empty() && empty_name_before;
 }
 
-// Wine lists a section's keys (GetPrivateProfileString without a key) as
-// the keys with "=" that are not ";" lines, and gives an empty list when the
-// first of them has an empty name. The first such key from `from` in the
-// section, if any; `empty_name_before` tells whether the key line before
-// `from` has an empty name.
-std::optional<Line> FirstListed(std::u16string_view units, std::size_t from,
-                                bool empty_name_before) {
+// What lies ahead of `from` in its section, for the list of its keys. Wine
+// lists a section's keys (GetPrivateProfileString without a key) as the
+// keys with "=" that are not ";" lines, and gives an empty list when the
+// first of them has an empty name: `listed` is the first such key. `empty`
+// is the first key line whose name is empty, with or without "=": the one a
+// lookup of the empty name finds, when no earlier line of the section has
+// that name. The line before `from` is taken to have a name.
+struct Ahead {
+  std::optional<Line> listed;
+  std::optional<Line> empty;
+};
+
+Ahead LookAhead(std::u16string_view units, std::size_t from) {
+  Ahead ahead;
   LineReader reader(units);
   Line line;
-  while (reader.Next(line)) {
+  bool empty_name_before = false;
+  while (!ahead.listed && reader.Next(line)) {
     if (line.begin < from || line.kind == LineKind::kBlank) {
       continue;
     }
     if (line.kind == LineKind::kSection) {
-      return std::nullopt;
+      break;
     }
     const bool dropped = Dropped(line, empty_name_before);
     empty_name_before = UpToNul(line.name).empty();
+    if (empty_name_before && !ahead.empty) {
+      ahead.empty = line;
+    }
     if (line.has_value && !line.starts_with_semicolon && !dropped) {
-      return line;
+      ahead.listed = line;
     }
   }
-  return std::nullopt;
-}
-
-// The first key line from `from` in the section whose name is empty, with
-// or without "=": the one a lookup of the empty name finds, when no earlier
-// line of the section has that name.
-std::optional<Line> FirstEmptyName(std::u16string_view units, std::size_t from) {
-  LineReader reader(units);
-  Line line;
-  while (reader.Next(line)) {
-    if (line.begin < from) {
-      continue;
-    }
-    if (line.kind == LineKind::kSection) {
-      return std::nullopt;
-    }
-    if (line.kind == LineKind::kKey && UpToNul(line.name).empty()) {
-      return line;
-    }
-  }
-  return std::nullopt;
+  return ahead;
 }
 
 Lookup Find(std::u16string_view units, std::u16string_view section, std::u16string_view key) {
@@ -569,21 +551,25 @@ std::string Splice(std::string_view content, std::size_t begin, std::size_t end,
 // empty name, gets a NUL in front: its name is still empty, and it stays.
 std::string KeepListEmpty(const std::string& written, const DecodedFile& file, const Line& key_line,
                           bool empty_name_before) {
-  const std::optional<Line> first = FirstListed(file.units(), key_line.next, false);
-  if (!first || !UpToNul(first->name).empty()) {
+  const Ahead ahead = LookAhead(file.units(), key_line.next);
+  const std::optional<Line>& first = ahead.listed;
+  // A line the file's end cuts short (a UTF-16 file's odd byte, a UTF-8
+  // sequence that swallowed what was left) would read otherwise in front of
+  // a line break: such a file keeps no hidden list.
+  if (!first || !UpToNul(first->name).empty() ||
+      (file.EndDependsOnWhatFollows() && first->end == file.units().size())) {
     return written;
   }
   const std::string line_break = file.Encode(FileLineBreak(file.units()));
   std::string copy;
-  if (const std::optional<Line> empty = FirstEmptyName(file.units(), key_line.next);
-      empty && empty->begin < first->begin) {
-    copy = file.WholeUnits(empty->begin, empty->end) + line_break;
+  if (ahead.empty->begin < first->begin) {
+    copy = std::string(file.Bytes(ahead.empty->begin, ahead.empty->end)) + line_break;
     empty_name_before = true;
   }
   if (Dropped(*first, empty_name_before)) {
     copy += file.Encode(std::string_view("\0", 1));
   }
-  copy += file.WholeUnits(first->begin, first->end) + line_break;
+  copy.append(file.Bytes(first->begin, first->end)).append(line_break);
   const std::size_t at = file.ByteOffset(key_line.begin);
   return Splice(written, at, at, copy);
 }
@@ -660,7 +646,7 @@ std::optional<std::string> SetProfileValue(std::string_view content, std::string
     insert_at = *earlier;
     after_unterminated = false;
     // Not in front of an empty name that keeps the section's list empty.
-    if (const std::optional<Line> first = FirstListed(units, insert_at, false);
+    if (const std::optional<Line> first = LookAhead(units, insert_at).listed;
         lookup.section_found && first && UpToNul(first->name).empty() &&
         first->next != first->end && first->next < units.size()) {
       insert_at = first->next;
