@@ -15,6 +15,12 @@ std::string Describe(const char* what_failed) {
 
 CreationError::CreationError(const char* what_failed) : std::runtime_error(Describe(what_failed)) {}
 
+Bitmap LoadPicture(HINSTANCE instance, int id, const char* what_failed) {
+  return Bitmap(Checked(static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id),
+                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
+                        what_failed));
+}
+
 MemoryDc MakeMemoryDc(HDC like, const char* what_failed) {
   return MemoryDc(Checked(::CreateCompatibleDC(like), what_failed));
 }

@@ -91,6 +91,9 @@ using FontResource = Owned<HANDLE, detail::RemoveFontResource>;
 // GWLP_USERDATA.
 using OwnedWindow = Owned<HWND, detail::DestroyDetached>;
 
+// A picture of the program's resources as a DIB section, checked.
+Bitmap LoadPicture(HINSTANCE instance, int id, const char* what_failed);
+
 // A memory DC compatible with `like`, checked.
 MemoryDc MakeMemoryDc(HDC like, const char* what_failed);
 

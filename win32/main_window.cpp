@@ -12,7 +12,6 @@ namespace {
 
 using window::ControlDescription;
 using window::ControlId;
-using window::ControlKind;
 
 // Keyboard chords of the two text buttons and the help key of the link,
 // which the Tab key never reaches.
@@ -31,12 +30,6 @@ constexpr UINT kPadInterval = 16;
 // bar and Alt+Tab (see Procedure). No icon of the class either.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
-
-Bitmap LoadPicture(HINSTANCE instance, int id, const char* what) {
-  return Bitmap(Checked(static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id),
-                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)),
-                        what));
-}
 
 // The program's icon at the size the task bar and Alt+Tab ask for; the
 // system keeps one copy for the process.
@@ -61,35 +54,22 @@ Placement CentredPlacement(const std::wstring& title) {
   return {nullptr, 0, kWindowStyle, kWindowExStyle, title.c_str(), x, y, width, height};
 }
 
-// Presses OK on the message box among this thread's windows: a dialog,
-// the only kind the program makes.
-BOOL CALLBACK PressOk(HWND window, LPARAM /*unused*/) {
-  wchar_t name[16] = {};
-  ::GetClassNameW(window, name, 16);
-  if (::lstrcmpW(name, L"#32770") != 0 || ::IsWindowVisible(window) == FALSE) {
-    return TRUE;
-  }
-  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  return FALSE;
-}
-
 }  // namespace
 
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
                        core::WindowServices& services)
     : instance_(instance),
       fonts_(instance),
-      background_(LoadPicture(instance, ZEPHRAN_BACKGROUND, "the background picture")),
-      check_off_(LoadPicture(instance, ZEPHRAN_CHECK_OFF, "the check box pictures")),
-      check_on_(LoadPicture(instance, ZEPHRAN_CHECK_ON, "the check box pictures")),
+      backdrop_(instance),
       list_brush_(
           ::CreateSolidBrush(ToColorRef(window::Describe(ControlId::ListChoixResol).background))),
+      controls_(instance, fonts_, cues_, static_cast<TextLabelHost&>(*this)),
       controller_(platform, services, *this) {
   Checked(list_brush_.Get(), "the lists' background");
   const std::wstring title = platform::Utf16FromUtf8(window::MainPageDescription().title);
   Create(instance, {L"ZephranMainPage", 0, Procedure}, CentredPlacement(title), "the main window");
-  MakeBackdrop();
-  CreateControls();
+  backdrop_.Make(Handle());
+  controls_.Create(Handle());
   const ACCEL chords[] = {{FCONTROL | FVIRTKEY, 'N', kNewGameCommand},
                           {FCONTROL | FVIRTKEY, 'L', kLoadGameCommand},
                           {FVIRTKEY, VK_F1, kReadMeCommand}};
@@ -106,72 +86,6 @@ MainWindow::~MainWindow() {
   // The window and its controls go first, while every object they reach
   // still stands.
   Destroy();
-}
-
-void MainWindow::MakeBackdrop() {
-  const window::WindowDescription& description = window::MainPageDescription();
-  {
-    const WindowDc screen(Handle());
-    backdrop_ = MakeMemoryDc(screen.Get(), "the window's background");
-    backdrop_bitmap_.Reset(Checked(
-        ::CreateCompatibleBitmap(screen.Get(), description.client_width, description.client_height),
-        "the window's background"));
-  }
-  // Stays selected for the DC's life.
-  ::SelectObject(backdrop_.Get(), backdrop_bitmap_.Get());
-  const RECT all{0, 0, description.client_width, description.client_height};
-  FillColour(backdrop_.Get(), all, ToColorRef(description.background));
-  // At its own size from the top-left corner: neither stretched nor tiled.
-  const MemoryDc picture = MakeMemoryDc(backdrop_.Get(), "the window's background");
-  const Selection in(picture.Get(), background_.Get());
-  BITMAP size{};
-  ::GetObjectW(background_.Get(), sizeof size, &size);
-  ::BitBlt(backdrop_.Get(), 0, 0, size.bmWidth, size.bmHeight, picture.Get(), 0, 0, SRCCOPY);
-}
-
-void MainWindow::CreateControls() {
-  const int list_item_height = DropDownList::ItemHeight(Handle(), fonts_);
-  // Siblings made later lie below the earlier ones, and the Tab key walks
-  // them from the top: made top first, the lists and check boxes come in
-  // their Tab order and above every label.
-  const auto& order = window::MainPageDescription().bottom_to_top;
-  for (auto id = order.rbegin(); id != order.rend(); ++id) {
-    CreateControl(window::Describe(*id), list_item_height);
-  }
-}
-
-void MainWindow::CreateControl(const ControlDescription& control, int list_item_height) {
-  const int id = kFirstControlId + static_cast<int>(control.id);
-  const std::size_t at = Index(control.id);
-  switch (control.kind) {
-    case ControlKind::kList:
-      lists_[at] = std::make_unique<DropDownList>(instance_, Handle(), id, control, fonts_,
-                                                  list_item_height, cues_);
-      return;
-    case ControlKind::kCheckBox:
-      check_boxes_[at] = std::make_unique<PictureCheckBox>(
-          instance_, Handle(), id, control, CheckPictures{check_off_.Get(), check_on_.Get()},
-          cues_);
-      return;
-    case ControlKind::kLabel: {
-      TextLabelHost& host = *this;
-      labels_[at] =
-          std::make_unique<TextLabel>(instance_, Handle(), id, control, fonts_.Get(control.font),
-                                      fonts_.TextShift(control.font), host);
-      return;
-    }
-  }
-}
-
-HWND MainWindow::Control(ControlId id) const {
-  const std::size_t at = Index(id);
-  if (lists_[at]) {
-    return lists_[at]->Handle();
-  }
-  if (check_boxes_[at]) {
-    return check_boxes_[at]->Handle();
-  }
-  return labels_[at] ? labels_[at]->Handle() : nullptr;
 }
 
 void MainWindow::ShowCentred() {
@@ -198,64 +112,6 @@ void MainWindow::CompleteControls() {
   }
 }
 
-// The controller names each control by the kind it works on; a wrong kind
-// finds nothing and changes nothing.
-void MainWindow::AppendItem(ControlId list, std::string_view text) {
-  if (const auto& target = lists_[Index(list)]) {
-    target->Append(text);
-  }
-}
-
-void MainWindow::SelectItem(ControlId list, int index) {
-  if (const auto& target = lists_[Index(list)]) {
-    target->Select(index);
-  }
-}
-
-int MainWindow::SelectedItem(ControlId list) const {
-  const auto& target = lists_[Index(list)];
-  return target ? target->Selected() : -1;
-}
-
-int MainWindow::CheckValue(ControlId check_box) const {
-  const auto& target = check_boxes_[Index(check_box)];
-  return target ? target->Value() : 0;
-}
-
-void MainWindow::SetCheckValue(ControlId check_box, int value) {
-  if (const auto& target = check_boxes_[Index(check_box)]) {
-    target->SetValue(value);
-  }
-}
-
-COLORREF MainWindow::TextColour(ControlId label) const {
-  const auto& target = labels_[Index(label)];
-  return target ? target->Colour() : RGB(0, 0, 0);
-}
-
-void MainWindow::SetTextColour(ControlId label, window::Colour colour) {
-  if (const auto& target = labels_[Index(label)]) {
-    target->SetColour(ToColorRef(colour));
-  }
-}
-
-void MainWindow::Focus(ControlId control) {
-  if (HWND target = Control(control); target != nullptr) {
-    ::SetFocus(target);
-  }
-}
-
-void MainWindow::MarkLabel(ControlId label, bool marked) {
-  if (const auto& target = labels_[Index(label)]) {
-    target->SetFocusMark(marked);
-  }
-}
-
-bool MainWindow::LabelMarked(ControlId label) const {
-  const auto& target = labels_[Index(label)];
-  return target && target->FocusMark();
-}
-
 void MainWindow::ShowFocusMark(bool shown) {
   cues_.Hide(!shown);
   if (shown) {
@@ -265,38 +121,6 @@ void MainWindow::ShowFocusMark(bool shown) {
   if (HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(Handle(), focus) != FALSE) {
     ::InvalidateRect(focus, nullptr, FALSE);
   }
-}
-
-void MainWindow::OpenList(ControlId list) {
-  if (const auto& target = lists_[Index(list)]) {
-    target->Open();
-  }
-}
-
-void MainWindow::HighlightItem(ControlId list, int index) {
-  if (const auto& target = lists_[Index(list)]) {
-    target->Highlight(index);
-  }
-}
-
-void MainWindow::CloseList(ControlId list) {
-  if (const auto& target = lists_[Index(list)]) {
-    target->CloseUnchanged();
-  }
-}
-
-bool MainWindow::ListOpen(ControlId list) const {
-  const auto& target = lists_[Index(list)];
-  return target && target->IsOpen();
-}
-
-int MainWindow::ItemCount(ControlId list) const {
-  const auto& target = lists_[Index(list)];
-  return target ? target->Count() : 0;
-}
-
-void MainWindow::AnswerMessage() {
-  ::EnumThreadWindows(::GetCurrentThreadId(), PressOk, 0);
 }
 
 void MainWindow::CloseWindow() {
@@ -341,24 +165,19 @@ LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wparam,
   return Route(window, message, wparam, lparam);
 }
 
-void MainWindow::PaintBackdrop(HDC target, const RECT& area) const {
-  ::BitBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
-           backdrop_.Get(), area.left, area.top, SRCCOPY);
-}
-
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   LRESULT result = 0;
   switch (message) {
     case WM_ERASEBKGND: {
       RECT area{};
       ::GetClientRect(Handle(), &area);
-      PaintBackdrop(reinterpret_cast<HDC>(wparam), area);
+      backdrop_.Paint(reinterpret_cast<HDC>(wparam), area);
       return 1;
     }
     case WM_PAINT: {
       PAINTSTRUCT paint{};
       HDC target = ::BeginPaint(Handle(), &paint);
-      PaintBackdrop(target, paint.rcPaint);
+      backdrop_.Paint(target, paint.rcPaint);
       ::EndPaint(Handle(), &paint);
       return 0;
     }
@@ -463,37 +282,32 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
     return;
   }
   const auto control = reinterpret_cast<HWND>(lparam);
-  const int control_number = ::GetDlgCtrlID(control) - kFirstControlId;
-  if (HIWORD(wparam) == BN_SETFOCUS && ::GetParent(control) == Handle() && control_number >= 0 &&
-      control_number < window::kControlCount &&
-      check_boxes_[static_cast<std::size_t>(control_number)]) {
-    controller_.OnFocusMoved(static_cast<ControlId>(control_number));
+  const std::optional<ControlId> id = controls_.Identify(control);
+  if (!id) {
+    return;
+  }
+  const WORD code = HIWORD(wparam);
+  if (controls_.IsCheckBox(*id) && code == BN_SETFOCUS) {
+    controller_.OnFocusMoved(*id);
     return;
   }
   LRESULT ignored = 0;
   if (RouteNotice(control, WM_COMMAND, wparam, lparam, ignored)) {
     return;  // a check box's click: the box toggles itself
   }
-  const int number = ::GetDlgCtrlID(control) - kFirstControlId;
-  if (::GetParent(control) != Handle() || number < 0 || number >= window::kControlCount) {
-    return;
-  }
-  const auto id = static_cast<ControlId>(number);
-  const WORD code = HIWORD(wparam);
-  if (lists_[Index(id)] && code == CBN_SETFOCUS) {
-    controller_.OnFocusMoved(id);
-  } else if (lists_[Index(id)] && code == CBN_SELCHANGE) {
-    controller_.OnPicked(id, SelectedItem(id));
-  } else if (labels_[Index(id)] && code == BN_CLICKED) {
+  if (controls_.IsList(*id) && code == CBN_SETFOCUS) {
+    controller_.OnFocusMoved(*id);
+  } else if (controls_.IsList(*id) && code == CBN_SELCHANGE) {
+    controller_.OnPicked(*id, controls_.SelectedItem(*id));
+  } else if (controls_.IsLabel(*id) && code == BN_CLICKED) {
     // Only an assistive tool's press comes this way; the mouse's click is
     // the label's own.
-    controller_.OnClicked(id);
+    controller_.OnClicked(*id);
   }
 }
 
 void MainWindow::CopyBackdrop(HDC target, const RECT& area) const {
-  ::BitBlt(target, 0, 0, area.right - area.left, area.bottom - area.top, backdrop_.Get(), area.left,
-           area.top, SRCCOPY);
+  backdrop_.Copy(target, area);
 }
 
 void MainWindow::OnLabelMouseMoved(ControlId label) {

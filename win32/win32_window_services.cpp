@@ -14,6 +14,24 @@ void DispatchWithFilter(MessageFilter* filter, MSG& message) {
   ::DispatchMessageW(&message);
 }
 
+namespace {
+
+BOOL CALLBACK PressOk(HWND window, LPARAM /*unused*/) {
+  wchar_t name[16] = {};
+  ::GetClassNameW(window, name, 16);
+  if (::lstrcmpW(name, L"#32770") != 0 || ::IsWindowVisible(window) == FALSE) {
+    return TRUE;
+  }
+  ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  return FALSE;
+}
+
+}  // namespace
+
+void AnswerMessageBox() {
+  ::EnumThreadWindows(::GetCurrentThreadId(), PressOk, 0);
+}
+
 void Win32WindowServices::ShowMessage(std::string_view prompt, std::string_view title) {
   const std::wstring wide_prompt = platform::Utf16FromUtf8(prompt);
   const std::wstring wide_title = platform::Utf16FromUtf8(title);

@@ -18,6 +18,10 @@ class MessageFilter {
 // Dispatches one message, letting the filter take it first.
 void DispatchWithFilter(MessageFilter* filter, MSG& message);
 
+// Presses OK on the message box among this thread's windows (a dialog, the
+// only kind the program makes), as the player's Enter would.
+void AnswerMessageBox();
+
 // Message boxes and the event pump of the Win32 window.
 class Win32WindowServices final : public core::WindowServices {
  public:
