@@ -25,7 +25,8 @@ int main(int argc, char* argv[]) {
   zephran::ui::QtWindowServices window_services;
   zephran::ui::MainPage window(system, window_services);
   // Made before start-up: the message of a missing game answers to the pad.
-  zephran::ui::SdlPad pad([&window](zephran::window::PadAction action) { window.OnPad(action); });
+  zephran::ui::SdlPad pad([&window](zephran::window::PadAction action) { window.OnPad(action); },
+                          zephran::ui::SdlPad::SystemDevices());
   window.Load();
   window.ShowCentred();
   return QApplication::exec();

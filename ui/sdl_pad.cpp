@@ -4,8 +4,11 @@
 
 #include <algorithm>
 
+#include <QFileSystemWatcher>
 #include <QGuiApplication>
 #include <QLibrary>
+
+#include "platform/linux_gamepads.h"
 
 namespace zephran::ui {
 
@@ -87,8 +90,11 @@ void Latch(window::PadState& state, Uint8 button) {
 
 }  // namespace
 
-SdlPad::SdlPad(Sink sink, Clock clock, QObject* parent)
-    : QObject(parent), sink_(std::move(sink)), clock_(std::move(clock)) {
+SdlPad::SdlPad(Sink sink, Devices devices, Clock clock, QObject* parent)
+    : QObject(parent),
+      sink_(std::move(sink)),
+      devices_(std::move(devices)),
+      clock_(std::move(clock)) {
   timer_.setInterval(kInterval);
   connect(&timer_, &QTimer::timeout, this, &SdlPad::Poll);
   connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
@@ -110,6 +116,11 @@ std::chrono::milliseconds SdlPad::SteadyClock() {
       std::chrono::steady_clock::now().time_since_epoch());
 }
 
+SdlPad::Devices SdlPad::SystemDevices() {
+  return {[] { return platform::GamepadMayBePresent("/sys/class/input"); },
+          QStringLiteral("/dev/input")};
+}
+
 void SdlPad::OnApplicationStateChanged(Qt::ApplicationState state) {
   if (state != Qt::ApplicationActive) {
     // Presses meant for another program are not ours to read.
@@ -125,14 +136,33 @@ void SdlPad::OnApplicationStateChanged(Qt::ApplicationState state) {
   }
   // Once the window system events that came with the activation are done:
   // a window shown and activated at once paints first.
-  QTimer::singleShot(0, this, [this] {
-    if (QGuiApplication::applicationState() == Qt::ApplicationActive) {
-      Start();
-      if (sdl_) {
-        timer_.start();
-      }
+  QTimer::singleShot(0, this, &SdlPad::StartForPads);
+}
+
+void SdlPad::StartForPads() {
+  if (tried_ || QGuiApplication::applicationState() != Qt::ApplicationActive) {
+    return;  // an inactive launcher looks again when it is activated
+  }
+  if (!devices_.may_have_pad()) {
+    // A pad plugged in later, or Steam's virtual pad made when Steam
+    // starts, adds a node to the folder.
+    if (watcher_ == nullptr && !devices_.device_folder.isEmpty()) {
+      watcher_ = new QFileSystemWatcher(this);
+      connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &SdlPad::StartForPads);
+      watcher_->addPath(devices_.device_folder);
     }
-  });
+    return;
+  }
+  if (watcher_ != nullptr) {
+    // From here SDL follows the devices itself. Possibly inside the
+    // watcher's own signal: deleted once that is done.
+    watcher_->deleteLater();
+    watcher_ = nullptr;
+  }
+  Start();
+  if (sdl_) {
+    timer_.start();
+  }
 }
 
 void SdlPad::Start() {

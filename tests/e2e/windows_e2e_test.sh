@@ -4,9 +4,13 @@
 # controls' pixel positions, through the scenarios of scenarios.txt, each in a
 # game installation made for it. The stand-in game (launch_reporter.exe,
 # copied as ZP1/ZP2/ZP3.EXE) writes what it was started with; that and the
-# settings file's bytes are the verdict.
+# settings file's bytes are the verdict. The gamepad is a stand-in XInput
+# (xinput_standin.dll), put into the prefix's system folder for the run under
+# XInput's names, which Wine is told to take over its own in the scenarios
+# with a pad.
 #
-# usage: windows_e2e_test.sh LAUNCHER REPORTER SAMPLE_DIR WINE PREFIX [SCENARIO...]
+# usage: windows_e2e_test.sh LAUNCHER REPORTER XINPUT_STANDIN SAMPLE_DIR WINE PREFIX BITS
+#          [SCENARIO...]
 # Uses $DISPLAY when set (scripts/test-windows gives it a private Xvfb),
 # otherwise starts an Xvfb of its own. $ZEPHRAN_LINUX_LAUNCHER, when it names
 # the Linux (Qt) program, is the window the pictures are compared with.
@@ -14,10 +18,12 @@ set -uo pipefail
 
 launcher=$(realpath "$1")
 stand_in=$(realpath "$2")
-sample=$(realpath "$3")
-wine=$4
-export WINEPREFIX=$(realpath "$5")
-shift 5
+xinput_standin=$(realpath "$3")
+sample=$(realpath "$4")
+wine=$5
+export WINEPREFIX=$(realpath "$6")
+bits=$7
+shift 7
 only=("$@")
 here=$(dirname "$0")
 
@@ -35,12 +41,37 @@ x_tries=300 x_settle=0.5 x_pause=0.3
 . "$here/../../scripts/lib/x_server.sh"
 . "$here/x_driver.sh"
 
+# The prefix, made here when the test runs by hand.
+[ -d "$WINEPREFIX/drive_c/windows" ] || timeout 120 "$wine" wineboot --init >/dev/null 2>&1
+# The stand-in XInput goes where the system's are, Wine's own kept aside. A
+# 32-bit program's system folder in a 64-bit prefix is syswow64.
+system=$WINEPREFIX/drive_c/windows/system32
+if [ "$bits" = 32 ] && [ -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  system=$WINEPREFIX/drive_c/windows/syswow64
+fi
+xinput_names=(xinput1_4 xinput9_1_0)
+for name in "${xinput_names[@]}"; do
+  [ -e "$system/$name.dll" ] && cp "$system/$name.dll" "$work/$name.dll.wine"
+done
+
 cleanup() {
   [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+  # Wine's own files back, or none where there was none.
+  for name in "${xinput_names[@]}"; do
+    if [ -e "$work/$name.dll.wine" ]; then
+      cp "$work/$name.dll.wine" "$system/$name.dll"
+    else
+      rm -f "$system/$name.dll"
+    fi
+  done
   stop_x_server
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+for name in "${xinput_names[@]}"; do
+  cp "$xinput_standin" "$system/$name.dll"
+done
 
 # The Windows name Wine gives a folder of this machine.
 windows_path() {
@@ -48,9 +79,71 @@ windows_path() {
 }
 
 start_launcher() {
+  local overrides=$WINEDLLOVERRIDES
   cp "$launcher" "$1/zephran-loader.exe"
-  (cd "$1" && exec "$wine" zephran-loader.exe) >"$work/launcher.log" 2>&1 &
+  rm -f "$work/pad.txt" "$work/pad.log"
+  pad_steps=0
+  if [ -n "$pad_library" ]; then
+    : >"$work/pad.txt"
+    cp "$xinput_standin" "$1/xinput1_4.dll"
+    case $pad_library in
+      xinput1_4) overrides+=";xinput1_4,xinput9_1_0=n" ;;
+      xinput9_1_0) overrides+=";xinput1_4=d;xinput9_1_0=n" ;;
+      *)
+        echo "scenarios.txt: no pad library \"$pad_library\"" >&2
+        return 1
+        ;;
+    esac
+  fi
+  (cd "$1" &&
+    ZEPHRAN_PAD_SCRIPT=$(windows_path "$work/pad.txt") \
+      ZEPHRAN_PAD_LOG=$(windows_path "$work/pad.log") WINEDLLOVERRIDES=$overrides \
+      exec "$wine" zephran-loader.exe) >"$work/launcher.log" 2>&1 &
   launcher_pid=$!
+}
+
+# The stand-in XInput's log: its path, the reads of the pad, the reads of
+# empty slots, the steps played.
+pad_log() {
+  local line
+  line=$(cat "$work/pad.log" 2>/dev/null) && [ -n "$line" ] && echo "$line"
+}
+
+# press_pad BUTTON...: the steps go at the end of the stand-in's script,
+# which plays one a read of the pad while the launcher is the active program.
+press_pad() {
+  local path reads empty played
+  printf '%s\n' "$*" >>"$work/pad.txt"
+  pad_steps=$((pad_steps + $#))
+  for _ in $(seq 300); do
+    read -r path reads empty played <<<"$(pad_log)"
+    [ "${played:-0}" -ge "$pad_steps" ] && break
+    sleep 0.1
+  done
+  [ "${played:-0}" -ge "$pad_steps" ] || {
+    echo "the pad played ${played:-0} of $pad_steps steps" >&2
+    return 1
+  }
+  sleep "$x_pause"
+}
+
+# The pad was read through the library the installation names, from the
+# system folder, and empty slots only now and then: every slot at the first
+# read, then one every 32 reads.
+check_xinput() {
+  local path reads empty played
+  read -r path reads empty played <<<"$(pad_log)"
+  case "${path,,}" in
+    'c:\windows\system32\'"$pad_library.dll" | 'c:\windows\syswow64\'"$pad_library.dll") ;;
+    *)
+      echo "the pad was read through \"$path\", not $pad_library.dll from the system folder" >&2
+      return 1
+      ;;
+  esac
+  if [ "$empty" -lt 3 ] || [ "$empty" -gt $((3 + reads / 32)) ]; then
+    echo "$empty reads of empty slots for $reads of the pad" >&2
+    return 1
+  fi
 }
 
 # The stand-in game's report, one field a line: working folder, show

@@ -15,6 +15,9 @@
 #   as_written                       the settings file on standard input, laid
 #                                    out as this program's save lays it out
 #   folder_name NAME                 NAME as this system's file names hold it
+#   press_pad BUTTON...              (when it can drive a pad) the pad presses
+#                                    each in turn; returns once the launcher
+#                                    has read them all
 #   check_NAME                       the checks its own scenarios name
 # It may set how patient the driver is (Wine is slower than a native window):
 #   x_tries        polls of 0.1 s while waiting for a window (default 100)
@@ -69,7 +72,8 @@ keys() {
   sleep "$x_pause"
 }
 
-# dismiss TITLE: answers the message box of that title with Enter.
+# dismiss TITLE [BUTTON]: answers the message box of that title with Enter,
+# or with the pad's BUTTON.
 dismiss() {
   local box
   box=$(wait_window "$1") || {
@@ -77,7 +81,11 @@ dismiss() {
     return 1
   }
   xdotool windowfocus --sync "$box"
-  xdotool key Return
+  if [ -n "${2:-}" ]; then
+    press_pad "$2" || return 1
+  else
+    xdotool key Return
+  fi
   for _ in $(seq 50); do
     xdotool search --onlyvisible --name "$(title_pattern "$1")" >/dev/null 2>&1 || return 0
     sleep 0.1
@@ -214,7 +222,7 @@ make_installation() {
   local -a items
   IFS=';' read -ra items <<<"$2"
   local above=0 bare=0
-  game_dir=$top/game fake_wine=""
+  game_dir=$top/game fake_wine="" pad_library=""
   for item in "${items[@]}"; do
     read -r kind rest <<<"$item"
     case "$kind $rest" in
@@ -239,6 +247,7 @@ make_installation() {
     read -r kind rest <<<"$item"
     case "$kind $rest" in
       "game "* | "launcher above" | "only ZP1.EXE") ;;
+      "pad "*) pad_library=$rest ;;
       "save "*)
         read -r slot name <<<"$rest"
         mkdir -p "$game_dir/savegames/slot$slot"
@@ -286,6 +295,8 @@ run_steps() {
         ;;
       keys) keys $rest ;;
       dismiss) dismiss "$rest" ;;
+      pad) press_pad $rest ;;
+      answer) dismiss "${rest#* }" "${rest%% *}" ;;
       ended) launcher_ended ;;
       running)
         kill -0 "$launcher_pid" 2>/dev/null || {

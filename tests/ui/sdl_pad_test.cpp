@@ -39,6 +39,10 @@ SDL_VirtualJoystickDesc PadDescription() {
   return description;
 }
 
+// SDL's virtual pad is no device of the system's: SDL is started as if a pad
+// were plugged in.
+const SdlPad::Devices kVirtualPadOnly{[] { return true; }, {}};
+
 }  // namespace
 
 // SDL's own virtual pad, attached as a game controller while the window is
@@ -50,6 +54,7 @@ class SdlPadTest : public QObject {
  private slots:
   void aPadAloneLoadsAGameAnswersAMessageAndCloses();
   void aPadAloneAnswersTheMissingGamesMessage();
+  void sdlWaitsForAPadToBePluggedIn();
 
  private:
   // A press and release, each seen by one read of the pads.
@@ -112,7 +117,7 @@ void SdlPadTest::aPadAloneLoadsAGameAnswersAMessageAndCloses() {
   QCOMPARE(sigaction(SIGINT, &by_default, &test_handlers[1]), 0);
   MainPage* target = &page;
   SdlPad pad([&target](zephran::window::PadAction action) { target->OnPad(action); },
-             [this] { return now_; });
+             kVirtualPadOnly, [this] { return now_; });
   pad_ = &pad;
   page.Load();
   page.ShowCentred();
@@ -198,7 +203,7 @@ void SdlPadTest::aPadAloneAnswersTheMissingGamesMessage() {
   std::vector<std::string> shown;
   RecordTitles(services, shown);
   MainPage page(platform, services);
-  SdlPad pad([&page](zephran::window::PadAction action) { page.OnPad(action); },
+  SdlPad pad([&page](zephran::window::PadAction action) { page.OnPad(action); }, kVirtualPadOnly,
              [this] { return now_; });
   pad_ = &pad;
   const SDL_VirtualJoystickDesc description = PadDescription();
@@ -233,6 +238,31 @@ void SdlPadTest::aPadAloneAnswersTheMissingGamesMessage() {
   QVERIFY(platform.started.empty());
   SDL_JoystickClose(joystick_);
   SDL_JoystickDetachVirtual(device);
+}
+
+void SdlPadTest::sdlWaitsForAPadToBePluggedIn() {
+  QTemporaryDir device_folder;
+  QVERIFY(device_folder.isValid());
+  int asked = 0;
+  bool plugged_in = false;
+  SdlPad pad([](zephran::window::PadAction) {},
+             {[&] {
+                ++asked;
+                return plugged_in;
+              },
+              device_folder.path()},
+             [this] { return now_; });
+  QWidget window;
+  window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window));
+  QApplication::setActiveWindow(&window);
+  QTRY_VERIFY(asked > 0);
+  QVERIFY(!pad.Started());
+
+  plugged_in = true;
+  QFile node(device_folder.filePath("event7"));
+  QVERIFY(node.open(QIODevice::WriteOnly));
+  QTRY_VERIFY(pad.Started());
 }
 
 int RunSdlPadTest(int argc, char** argv) {

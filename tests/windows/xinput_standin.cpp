@@ -7,9 +7,11 @@
 // The script is the file ZEPHRAN_PAD_SCRIPT names: words apart by blanks,
 // each one step: up, down, left, right (the directional pad), a, b, stick-up,
 // stick-down, stick-left, stick-right (the left stick pushed all the way),
-// idle (nothing). When the program ends, the file ZEPHRAN_PAD_LOG names gets
-// one line: this library's own path, the reads of slot 0, the reads of
-// empty slots and the steps left unplayed.
+// idle (nothing). A test adds steps to it as it goes: once every step known
+// is played, each read looks at the file again, and holds nothing until
+// there is more. After each step played, and when the program ends, the
+// file ZEPHRAN_PAD_LOG names holds one line: this library's own path, the
+// reads of slot 0, the reads of empty slots and the steps played.
 #include "platform/windows_api.h"
 
 #include <xinput.h>
@@ -20,8 +22,9 @@
 namespace {
 
 HMODULE self = nullptr;
-bool loaded = false;
 std::vector<std::string> steps;
+std::size_t played = 0;
+bool release_next = false;
 std::size_t reads = 0;
 std::size_t empty_reads = 0;
 
@@ -31,10 +34,11 @@ std::wstring Environment(const wchar_t* name) {
   return length > 0 && length < MAX_PATH ? std::wstring(value, length) : std::wstring();
 }
 
-void LoadScript() {
-  loaded = true;
-  HANDLE file = ::CreateFileW(Environment(L"ZEPHRAN_PAD_SCRIPT").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+// The script's steps, those already known included.
+void ReadScript() {
+  HANDLE file =
+      ::CreateFileW(Environment(L"ZEPHRAN_PAD_SCRIPT").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     return;
   }
@@ -43,8 +47,13 @@ void LoadScript() {
   ::ReadFile(file, text.data(), static_cast<DWORD>(text.size()), &got, nullptr);
   ::CloseHandle(file);
   text.resize(got);
+  // A word the test is still writing ends at a blank yet to come.
+  while (!text.empty() && text.back() != ' ' && text.back() != '\n') {
+    text.pop_back();
+  }
+  steps.clear();
   std::string word;
-  for (const char c : text + ' ') {
+  for (const char c : text) {
     if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
       if (!word.empty()) {
         steps.push_back(word);
@@ -94,14 +103,16 @@ void WriteLog() {
   for (DWORD i = 0; i < length; ++i) {
     line += path[i] < 0x80 ? static_cast<char>(path[i]) : '?';
   }
-  const std::size_t played = (reads + 1) / 2;  // the even reads
   line += ' ' + std::to_string(reads) + ' ' + std::to_string(empty_reads) + ' ' +
-          std::to_string(steps.size() > played ? steps.size() - played : 0) + '\n';
-  HANDLE file = ::CreateFileW(log.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+          std::to_string(played) + '\n';
+  // Whole or not at all for a test reading it meanwhile.
+  const std::wstring part = log + L".part";
+  HANDLE file = ::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     ::WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     ::CloseHandle(file);
+    ::MoveFileExW(part.c_str(), log.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
 }
 
@@ -112,16 +123,22 @@ extern "C" __declspec(dllexport) DWORD WINAPI XInputGetState(DWORD slot, XINPUT_
     ++empty_reads;
     return ERROR_DEVICE_NOT_CONNECTED;
   }
-  if (!loaded) {
-    LoadScript();
-  }
   *state = XINPUT_STATE{};
   state->dwPacketNumber = static_cast<DWORD>(reads + 1);
-  // Even reads play the next step, odd ones hold nothing.
-  if (reads % 2 == 0 && reads / 2 < steps.size()) {
-    Play(steps[reads / 2], state->Gamepad);
-  }
   ++reads;
+  if (release_next) {
+    release_next = false;
+    return ERROR_SUCCESS;
+  }
+  if (played == steps.size()) {
+    ReadScript();
+  }
+  if (played < steps.size()) {
+    Play(steps[played], state->Gamepad);
+    ++played;
+    release_next = true;
+    WriteLog();
+  }
   return ERROR_SUCCESS;
 }
 
