@@ -1,5 +1,7 @@
 #include "win32/control_set.h"
 
+#include <tuple>
+
 #include "win32/resources.h"
 
 namespace zephran::win32 {
@@ -17,9 +19,11 @@ ControlSet::ControlSet(HINSTANCE instance, const Fonts& fonts, const FocusCues& 
       check_off_(LoadPicture(instance, ZEPHRAN_CHECK_OFF, "the check box pictures")),
       check_on_(LoadPicture(instance, ZEPHRAN_CHECK_ON, "the check box pictures")) {}
 
-void ControlSet::Create(HWND parent) {
+void ControlSet::Create(HWND parent, const Scale& scale) {
   parent_ = parent;
-  const int list_item_height = DropDownList::ItemHeight(parent, fonts_);
+  scale_ = scale;
+  std::tie(scaled_off_, scaled_on_) = ScaledPictures(scale);
+  const int list_item_height = DropDownList::ItemHeight(parent, fonts_, scale_);
   // Siblings made later lie below the earlier ones, and the Tab key walks
   // them from the top: made top first, the lists and check boxes come in
   // their Tab order and above every label.
@@ -33,21 +37,67 @@ void ControlSet::CreateControl(HWND parent, const ControlDescription& control,
                                int list_item_height) {
   const int id = kFirstControlId + static_cast<int>(control.id);
   const std::size_t at = Index(control.id);
+  const RECT box = scale_.Of(control.box);
   switch (control.kind) {
     case ControlKind::kList:
-      lists_[at] = std::make_unique<DropDownList>(instance_, parent, id, control, fonts_,
+      lists_[at] = std::make_unique<DropDownList>(instance_, parent, id, control, fonts_, scale_,
                                                   list_item_height, cues_);
       return;
     case ControlKind::kCheckBox:
-      check_boxes_[at] = std::make_unique<PictureCheckBox>(
-          instance_, parent, id, control, CheckPictures{check_off_.Get(), check_on_.Get()}, cues_);
+      check_boxes_[at] =
+          std::make_unique<PictureCheckBox>(instance_, parent, id, control, box, Pictures(), cues_);
       return;
     case ControlKind::kLabel:
-      labels_[at] =
-          std::make_unique<TextLabel>(instance_, parent, id, control, fonts_.Get(control.font),
-                                      fonts_.TextShift(control.font), label_host_);
+      labels_[at] = std::make_unique<TextLabel>(instance_, parent, id, control, scale_,
+                                                fonts_.Face(control.font, scale_),
+                                                fonts_.TextShift(control.font), label_host_);
       return;
   }
+}
+
+void ControlSet::Rescale(const Scale& scale) {
+  if (parent_ == nullptr || scale == scale_) {
+    return;
+  }
+  // Everything made before any control moves, so that a failure leaves
+  // them all as they were; the pictures shown so far stay until every box
+  // has the new ones.
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    if (control.kind != ControlKind::kCheckBox) {
+      fonts_.Face(control.font, scale);
+    }
+  }
+  const int list_item_height = DropDownList::ItemHeight(parent_, fonts_, scale);
+  std::pair<Bitmap, Bitmap> pictures = ScaledPictures(scale);
+  std::swap(scaled_off_, pictures.first);
+  std::swap(scaled_on_, pictures.second);
+  scale_ = scale;
+  for (const ControlDescription& control : window::MainPageDescription().controls) {
+    const std::size_t at = Index(control.id);
+    const RECT box = scale_.Of(control.box);
+    if (lists_[at]) {
+      lists_[at]->Place(scale_, list_item_height);
+    } else if (check_boxes_[at]) {
+      check_boxes_[at]->Place(box, Pictures());
+    } else if (labels_[at]) {
+      labels_[at]->Place(scale_, fonts_.Face(control.font, scale_));
+    }
+  }
+}
+
+std::pair<Bitmap, Bitmap> ControlSet::ScaledPictures(const Scale& scale) const {
+  if (scale == Scale()) {
+    return {};
+  }
+  Bitmap off = ScaledPicture(check_off_.Get(), scale);
+  return {std::move(off), ScaledPicture(check_on_.Get(), scale)};
+}
+
+CheckPictures ControlSet::Pictures() const {
+  if (scaled_off_.Get() != nullptr && scaled_on_.Get() != nullptr) {
+    return {scaled_off_.Get(), scaled_on_.Get(), scale_.Px(1)};
+  }
+  return {check_off_.Get(), check_on_.Get(), 1};
 }
 
 HWND ControlSet::Handle(ControlId id) const {
@@ -144,6 +194,20 @@ COLORREF ControlSet::TextColour(ControlId label) const {
 void ControlSet::SetTextColour(ControlId label, COLORREF colour) {
   if (const auto& target = labels_[Index(label)]) {
     target->SetColour(colour);
+  }
+}
+
+void ControlSet::DrawLabelsBelow(ControlId label, HDC target, const RECT& area) const {
+  for (const ControlId below : window::MainPageDescription().bottom_to_top) {
+    if (below == label) {
+      return;
+    }
+    const auto& other = labels_[Index(below)];
+    RECT box = scale_.Of(window::Describe(below).box);
+    RECT shared{};
+    if (other && ::IntersectRect(&shared, &box, &area) != FALSE) {
+      other->DrawWords(target, {box.left - area.left, box.top - area.top});
+    }
   }
 }
 

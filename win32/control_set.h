@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "platform/windows_api.h"
 #include "win32/drop_down_list.h"
@@ -11,6 +12,7 @@
 #include "win32/fonts.h"
 #include "win32/gdi.h"
 #include "win32/picture_check_box.h"
+#include "win32/scale.h"
 #include "win32/text_label.h"
 #include "window/description.h"
 
@@ -29,8 +31,12 @@ class ControlSet {
   ControlSet(HINSTANCE instance, const Fonts& fonts, const FocusCues& cues,
              TextLabelHost& label_host);
 
-  // Makes every control in `parent`; throws CreationError.
-  void Create(HWND parent);
+  // Makes every control in `parent` at `scale`; throws CreationError.
+  void Create(HWND parent, const Scale& scale);
+  // Moves every control to its box at `scale`, with the fonts and pictures
+  // of that scale; throws CreationError when the pictures cannot be made,
+  // leaving the controls as they were.
+  void Rescale(const Scale& scale);
 
   HWND Handle(window::ControlId id) const;
   // The control `control` is, when it is one of the set's.
@@ -55,6 +61,9 @@ class ControlSet {
 
   COLORREF TextColour(window::ControlId label) const;
   void SetTextColour(window::ControlId label, COLORREF colour);
+  // The words of the labels below `label` that reach into `area` (client
+  // coordinates), into `target` at its origin.
+  void DrawLabelsBelow(window::ControlId label, HDC target, const RECT& area) const;
   void MarkLabel(window::ControlId label, bool marked);
   bool LabelMarked(window::ControlId label) const;
 
@@ -63,6 +72,10 @@ class ControlSet {
 
   static std::size_t Index(window::ControlId id) { return static_cast<std::size_t>(id); }
   void CreateControl(HWND parent, const window::ControlDescription& control, int list_item_height);
+  // The check boxes' pictures (off, on) at `scale`; none at 96 dpi, where
+  // the loaded ones are shown.
+  std::pair<Bitmap, Bitmap> ScaledPictures(const Scale& scale) const;
+  CheckPictures Pictures() const;
 
   HINSTANCE instance_ = nullptr;
   const Fonts& fonts_;
@@ -70,6 +83,9 @@ class ControlSet {
   TextLabelHost& label_host_;
   Bitmap check_off_;
   Bitmap check_on_;
+  Bitmap scaled_off_;
+  Bitmap scaled_on_;
+  Scale scale_;
   HWND parent_ = nullptr;
   // One of the three per control, by its kind.
   std::array<std::unique_ptr<DropDownList>, window::kControlCount> lists_;

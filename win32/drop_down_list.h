@@ -5,6 +5,7 @@
 #include "platform/windows_api.h"
 #include "win32/focus_cues.h"
 #include "win32/fonts.h"
+#include "win32/scale.h"
 #include "win32/window_base.h"
 #include "window/description.h"
 
@@ -17,15 +18,20 @@ namespace zephran::win32 {
 // can be filled or focused without being there.
 class DropDownList final : public WindowBase {
  public:
-  // Throws CreationError when the system refuses. `item_height`: the height
-  // of an item in the opened list.
+  // Made at the description's box at `scale`; throws CreationError when
+  // the system refuses. `item_height`: the height of an item in the opened
+  // list.
   DropDownList(HINSTANCE instance, HWND parent, int id, const window::ControlDescription& control,
-               const Fonts& fonts, int item_height, const FocusCues& cues);
+               const Fonts& fonts, const Scale& scale, int item_height, const FocusCues& cues);
   ~DropDownList() override = default;
 
-  // The height of an item in an opened list: a line of the lists' font, as
-  // `window` shows it.
-  static int ItemHeight(HWND window, const Fonts& fonts);
+  // The height of an item in an opened list: a line of the lists' font at
+  // `scale`, as `window` shows it.
+  static int ItemHeight(HWND window, const Fonts& fonts, const Scale& scale);
+
+  // Moved to its box at another scale, in the font and with items of the
+  // height of that scale.
+  void Place(const Scale& scale, int item_height);
 
   // Adds an item at the end without changing the choice.
   void Append(std::string_view text);
@@ -49,12 +55,14 @@ class DropDownList final : public WindowBase {
  private:
   void AddItem(const std::wstring& text);
   void FitClosedHeight(int height);
+  void FitDroppedWidth(const std::wstring& text);
   void Draw(const DRAWITEMSTRUCT& item) const;
 
   const window::ControlDescription& control_;
   const Fonts& fonts_;
   const FocusCues& cues_;
-  const int item_height_;
+  Scale scale_;
+  int item_height_ = 0;
   int selected_when_opened_ = -1;
 };
 

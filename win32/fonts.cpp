@@ -107,19 +107,54 @@ Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
   return {carried_family, true};
 }
 
-HFONT Fonts::Get(const window::Font& font) const {
-  const Key key{font.face, font.pixel_size, font.style, font.underline};
+HFONT Fonts::Get(const window::Font& font, const Scale& scale) const {
+  return Make(font.face, scale.Px(font.pixel_size), font.style, font.underline);
+}
+
+ScaledFace Fonts::Face(const window::Font& font, const Scale& scale) const {
+  ScaledFace made{Get(font, Scale()), Get(font, scale), nullptr, 0,
+                  font.pixel_size,    font.underline};
+  if (scale == Scale()) {
+    return made;
+  }
+  // The nearest whole size, a half rounded down: the system draws a face a
+  // shade heavier than the Qt window does.
+  const int nearest =
+      (2 * font.pixel_size * scale.Dpi() + Scale::kBaseDpi - 1) / (2 * Scale::kBaseDpi);
+  made.scaled = Make(font.face, nearest, font.style, false);
+  const Key key{font.face, 0, font.style, false};
+  auto found = design_sizes_.find(key);
+  if (found == design_sizes_.end()) {
+    // The em square of an outline face, in its design units.
+    const MemoryDc dc = MakeMemoryDc(nullptr, "a drawing surface");
+    const Selection in(dc.Get(), made.base);
+    OUTLINETEXTMETRICW metrics{};
+    metrics.otmSize = sizeof metrics;
+    const int size = ::GetOutlineTextMetricsW(dc.Get(), sizeof metrics, &metrics) != 0
+                         ? static_cast<int>(metrics.otmEMSquare)
+                         : 0;
+    found = design_sizes_.emplace(key, size).first;
+  }
+  if (found->second > 0) {
+    made.design = Make(font.face, found->second, font.style, false);
+    made.design_size = found->second;
+  }
+  return made;
+}
+
+HFONT Fonts::Make(window::Face face, int pixel_size, window::FontStyle style,
+                  bool underline) const {
+  const Key key{face, pixel_size, style, underline};
   if (const auto found = made_.find(key); found != made_.end()) {
     return found->second.Get();
   }
-  const bool bold = font.style != window::FontStyle::kRegular;
-  const bool italic = font.style == window::FontStyle::kBoldItalic;
+  const bool bold = style != window::FontStyle::kRegular;
+  const bool italic = style == window::FontStyle::kBoldItalic;
   // A negative height is the characters' own height, without the leading
   // above them: the font's pixel size.
-  Font made(::CreateFontW(-font.pixel_size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic,
-                          font.underline, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                          Family(font.face).c_str()));
+  Font made(::CreateFontW(-pixel_size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline,
+                          FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Family(face).c_str()));
   const HFONT handle = Checked(made.Get(), "a font");
   made_.emplace(key, std::move(made));
   return handle;
@@ -130,7 +165,7 @@ int Fonts::TextShift(const window::Font& font) const {
   if (const auto found = shifts_.find(key); found != shifts_.end()) {
     return found->second;
   }
-  const HFONT handle = Get(font);
+  const HFONT handle = Get(font, Scale());
   const MemoryDc dc = MakeMemoryDc(nullptr, "a drawing surface");
   const Selection in(dc.Get(), handle);
   const int shift = TextTopShift(dc.Get());

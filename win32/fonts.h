@@ -7,9 +7,27 @@
 
 #include "platform/windows_api.h"
 #include "win32/gdi.h"
+#include "win32/scale.h"
 #include "window/description.h"
 
 namespace zephran::win32 {
+
+// A label's or list's font as drawn at a scale (see DrawScaledText).
+struct ScaledFace {
+  // At the description's size, 96 dpi: lays the lines out.
+  HFONT base = nullptr;
+  // At the scale's size, to the nearest whole pixel: draws the characters.
+  // Not underlined at a scale other than 96 dpi, where the line is drawn
+  // by hand (see DrawScaledText).
+  HFONT scaled = nullptr;
+  // At the face's design size, one pixel a design unit, and that size:
+  // where each character goes. None for a face without outlines.
+  HFONT design = nullptr;
+  int design_size = 0;
+  // The description's pixel size.
+  int pixel_size = 0;
+  bool underline = false;
+};
 
 // The window's two faces. Where the system has "Comic Sans MS" and
 // "MS Sans Serif" (every Windows), those are used; where it lacks them (Wine,
@@ -22,10 +40,12 @@ class Fonts {
   Fonts& operator=(const Fonts&) = delete;
   ~Fonts() = default;
 
-  // One font object per distinct font, kept for the window's life; throws
-  // CreationError when the system cannot make it.
-  HFONT Get(const window::Font& font) const;
-  // TextTopShift of the font, worked out once.
+  // One font object per distinct font and scale, kept for the window's
+  // life; throws CreationError when the system cannot make it.
+  HFONT Get(const window::Font& font, const Scale& scale) const;
+  // The font's faces for drawing at `scale`; throws CreationError.
+  ScaledFace Face(const window::Font& font, const Scale& scale) const;
+  // TextTopShift of the font at 96 dpi, worked out once.
   int TextShift(const window::Font& font) const;
 
   const std::wstring& Family(window::Face face) const;
@@ -36,6 +56,7 @@ class Fonts {
     std::wstring family;
     bool carried = false;
   };
+  HFONT Make(window::Face face, int pixel_size, window::FontStyle style, bool underline) const;
   Choice Choose(HINSTANCE instance, const wchar_t* system_family, const wchar_t* carried_family,
                 std::initializer_list<int> resources);
 
@@ -45,6 +66,8 @@ class Fonts {
   using Key = std::tuple<window::Face, int, window::FontStyle, bool>;
   mutable std::map<Key, Font> made_;
   mutable std::map<Key, int> shifts_;
+  // The design size of each face and style, 0 for none.
+  mutable std::map<Key, int> design_sizes_;
 };
 
 // How many pixels lower than the system puts it the first line of text in

@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include <exception>
 #include <string>
 
 #include "platform/windows_text.h"
@@ -41,12 +42,13 @@ HICON ProgramIcon(HINSTANCE instance) {
 
 // Made where it will show, centred on the work area: moving it there later
 // costs Wine a round of window updates before the window appears.
-Placement CentredPlacement(const std::wstring& title) {
+Placement CentredPlacement(const std::wstring& title, const Scale& scale) {
   const window::WindowDescription& description = window::MainPageDescription();
-  RECT frame{0, 0, description.client_width, description.client_height};
-  ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
+  const SIZE outer =
+      OuterSize(scale.Px(description.client_width), scale.Px(description.client_height),
+                kWindowStyle, kWindowExStyle, scale.Dpi());
+  const int width = outer.cx;
+  const int height = outer.cy;
   RECT screen{};
   ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &screen, 0);
   const int x = screen.left + (screen.right - screen.left - width) / 2;
@@ -59,6 +61,9 @@ Placement CentredPlacement(const std::wstring& title) {
 MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
                        core::WindowServices& services)
     : instance_(instance),
+      // The primary monitor's, where the window is made; the window's own
+      // once it exists.
+      scale_(SystemDpi()),
       fonts_(instance),
       backdrop_(instance),
       list_brush_(
@@ -67,9 +72,16 @@ MainWindow::MainWindow(HINSTANCE instance, platform::Platform& platform,
       controller_(platform, services, *this) {
   Checked(list_brush_.Get(), "the lists' background");
   const std::wstring title = platform::Utf16FromUtf8(window::MainPageDescription().title);
-  Create(instance, {L"ZephranMainPage", 0, Procedure}, CentredPlacement(title), "the main window");
-  backdrop_.Make(Handle());
-  controls_.Create(Handle());
+  Create(instance, {L"ZephranMainPage", 0, Procedure}, CentredPlacement(title, scale_),
+         "the main window");
+  if (const Scale own(WindowDpi(Handle())); own != scale_) {
+    scale_ = own;
+    const Placement place = CentredPlacement(title, scale_);
+    ::SetWindowPos(Handle(), nullptr, place.x, place.y, place.width, place.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  backdrop_.Make(Handle(), scale_);
+  controls_.Create(Handle(), scale_);
   const ACCEL chords[] = {{FCONTROL | FVIRTKEY, 'N', kNewGameCommand},
                           {FCONTROL | FVIRTKEY, 'L', kLoadGameCommand},
                           {FVIRTKEY, VK_F1, kReadMeCommand}};
@@ -107,6 +119,7 @@ void MainWindow::CompleteControls() {
   // the message loop: made now, nothing looks different, and its pop-up (an
   // X window of its own under Wine) does not delay the window's appearance.
   tooltips_ = std::make_unique<Tooltips>(instance_, Handle());
+  tooltips_->SetDpi(scale_.Dpi());
   for (const ControlDescription& control : window::MainPageDescription().controls) {
     tooltips_->Add(Control(control.id), control.tooltip);
   }
@@ -188,6 +201,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wparam) != WA_INACTIVE);
       return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
     case WM_ACTIVATEAPP:
       // Another program's turn: its pad presses are not ours to read.
       if (wparam != FALSE) {
@@ -257,6 +273,32 @@ void MainWindow::OnActivate(bool active) {
   controller_.OnActivated();
 }
 
+void MainWindow::OnDpiChanged(int dpi, const RECT& suggested) {
+  const Scale scale(dpi);
+  try {
+    backdrop_.Make(Handle(), scale);
+    controls_.Rescale(scale);
+  } catch (const std::exception&) {
+    // The system is short of memory: the window stays as it was drawn,
+    // small or large on this monitor, rather than partly redrawn. (Neither
+    // changes anything when it fails.)
+    try {
+      backdrop_.Make(Handle(), scale_);
+    } catch (const std::exception&) {
+    }
+    return;
+  }
+  scale_ = scale;
+  if (tooltips_) {
+    tooltips_->SetDpi(dpi);
+  }
+  // Where and as large as the system suggests: the frame at the new scale
+  // around the client area at the new scale.
+  ::SetWindowPos(Handle(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ::InvalidateRect(Handle(), nullptr, TRUE);
+}
+
 void MainWindow::ReadPads() {
   // The active window is the launcher's own, or its message box.
   HWND active = ::GetForegroundWindow();
@@ -306,8 +348,9 @@ void MainWindow::OnCommand(WPARAM wparam, LPARAM lparam) {
   }
 }
 
-void MainWindow::CopyBackdrop(HDC target, const RECT& area) const {
+void MainWindow::CopyBackdrop(HDC target, const RECT& area, ControlId label) const {
   backdrop_.Copy(target, area);
+  controls_.DrawLabelsBelow(label, target, area);
 }
 
 void MainWindow::OnLabelMouseMoved(ControlId label) {

@@ -12,6 +12,7 @@
 #include "win32/focus_cues.h"
 #include "win32/fonts.h"
 #include "win32/gdi.h"
+#include "win32/scale.h"
 #include "win32/text_label.h"
 #include "win32/tooltips.h"
 #include "win32/win32_window_services.h"
@@ -42,6 +43,8 @@ class MainWindow final : public WindowBase,
   HWND Control(window::ControlId id) const { return controls_.Handle(id); }
   const core::LauncherState& State() const { return controller_.State(); }
   const Fonts& FontSet() const { return fonts_; }
+  // The scale the window is drawn at: its monitor's.
+  const Scale& WindowScale() const { return scale_; }
   // What a label is painted in now.
   COLORREF TextColour(window::ControlId label) const { return controls_.TextColour(label); }
   // Whether the focus mark shows around a label (for the tests).
@@ -97,14 +100,16 @@ class MainWindow final : public WindowBase,
   bool RouteNotice(HWND control, UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
   void OnCommand(WPARAM wparam, LPARAM lparam);
   void OnActivate(bool active);
+  void OnDpiChanged(int dpi, const RECT& suggested);
   void ReadPads();
   void ShowFocusCues();
 
-  void CopyBackdrop(HDC target, const RECT& area) const override;
+  void CopyBackdrop(HDC target, const RECT& area, window::ControlId label) const override;
   void OnLabelMouseMoved(window::ControlId label) override;
   void OnLabelClicked(window::ControlId label) override;
 
   HINSTANCE instance_ = nullptr;
+  Scale scale_;
   Fonts fonts_;
   Backdrop backdrop_;
   Brush list_brush_;

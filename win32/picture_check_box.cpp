@@ -28,18 +28,23 @@ void DrawCentred(HDC target, HBITMAP picture, const RECT& area, int shift) {
 }  // namespace
 
 PictureCheckBox::PictureCheckBox(HINSTANCE instance, HWND parent, int id,
-                                 const window::ControlDescription& control, CheckPictures pictures,
-                                 const FocusCues& cues)
+                                 const window::ControlDescription& control, const RECT& box,
+                                 CheckPictures pictures, const FocusCues& cues)
     : control_(control), pictures_(pictures), cues_(cues) {
-  const window::Box& box = control.box;
   // The name is not drawn; assistive technology reads it.
   const std::wstring name = platform::Utf16FromUtf8(control.accessible_name);
   CreateControl(
       instance, L"BUTTON",
       {parent, id, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP | BS_OWNERDRAW | BS_NOTIFY,
-       0, name.c_str(), box.x, box.y, box.width, box.height},
+       0, name.c_str(), box.left, box.top, box.right - box.left, box.bottom - box.top},
       "a check box");
   AttachAccessibility(Handle(), control.id, [this](window::ControlId) { return Value(); });
+}
+
+void PictureCheckBox::Place(const RECT& box, CheckPictures pictures) {
+  pictures_ = pictures;
+  ::MoveWindow(Handle(), box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
+  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void PictureCheckBox::SetValue(int value) {
@@ -71,7 +76,8 @@ void PictureCheckBox::Draw(const DRAWITEMSTRUCT& item) const {
   RECT area = item.rcItem;
   FillColour(item.hDC, area, ToColorRef(control_.background));
   ::DrawEdge(item.hDC, &area, sunken ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-  DrawCentred(item.hDC, checked ? pictures_.on : pictures_.off, area, sunken ? 1 : 0);
+  DrawCentred(item.hDC, checked ? pictures_.on : pictures_.off, area,
+              sunken ? pictures_.pressed_offset : 0);
   if (cues_.Shows(item)) {
     RECT inside = area;
     ::InflateRect(&inside, -2, -2);

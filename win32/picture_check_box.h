@@ -7,10 +7,12 @@
 
 namespace zephran::win32 {
 
-// The two pictures a check box shows, kept by the window.
+// The two pictures a check box shows, kept by the window, at the window's
+// scale, and how far down and right the picture goes while pressed.
 struct CheckPictures {
   HBITMAP off = nullptr;
   HBITMAP on = nullptr;
+  int pressed_offset = 1;
 };
 
 // A push button that latches: the system's owner-drawn button, showing the
@@ -18,11 +20,15 @@ struct CheckPictures {
 // keeps its value itself; a click, a double-click and Space toggle it.
 class PictureCheckBox final : public WindowBase {
  public:
-  // Throws CreationError when the system refuses.
+  // Made at `box`, the description's box at the window's scale, with the
+  // pictures at that scale; throws CreationError when the system refuses.
   PictureCheckBox(HINSTANCE instance, HWND parent, int id,
-                  const window::ControlDescription& control, CheckPictures pictures,
-                  const FocusCues& cues);
+                  const window::ControlDescription& control, const RECT& box,
+                  CheckPictures pictures, const FocusCues& cues);
   ~PictureCheckBox() override = default;
+
+  // Moved to a box, with the pictures, for another scale.
+  void Place(const RECT& box, CheckPictures pictures);
 
   // 1 checked, 0 not.
   int Value() const { return value_; }
@@ -35,7 +41,7 @@ class PictureCheckBox final : public WindowBase {
   void Draw(const DRAWITEMSTRUCT& item) const;
 
   const window::ControlDescription& control_;
-  const CheckPictures pictures_;
+  CheckPictures pictures_;
   const FocusCues& cues_;
   int value_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "win32/accessibility.h"
 #include "win32/colours.h"
 #include "win32/gdi.h"
+#include "win32/scaled_text.h"
 
 namespace zephran::win32 {
 
@@ -22,22 +23,31 @@ std::wstring WindowText(HWND window) {
 }  // namespace
 
 TextLabel::TextLabel(HINSTANCE instance, HWND parent, int id,
-                     const window::ControlDescription& control, HFONT font, int text_shift,
-                     TextLabelHost& host)
-    : id_(control.id),
+                     const window::ControlDescription& control, const Scale& scale,
+                     const ScaledFace& face, int text_shift, TextLabelHost& host)
+    : control_(control),
       host_(host),
-      font_(font),
+      scale_(scale),
+      face_(face),
       text_shift_(text_shift),
       colour_(ToColorRef(control.text_colour)) {
   const std::wstring text = platform::Utf16FromUtf8(control.text);
-  const window::Box& box = control.box;
+  const RECT box = scale.Of(control.box);
   // Controls overlap ("Colors :" reaches under its list): each paints only
   // where no control above it lies.
   Create(instance, kLabelClass,
-         {parent, id, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, text.c_str(), box.x, box.y,
-          box.width, box.height},
+         {parent, id, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, text.c_str(), box.left, box.top,
+          box.right - box.left, box.bottom - box.top},
          "a text label");
   AttachAccessibility(Handle(), control.id, {});
+}
+
+void TextLabel::Place(const Scale& scale, const ScaledFace& face) {
+  scale_ = scale;
+  face_ = face;
+  const RECT box = scale.Of(control_.box);
+  ::MoveWindow(Handle(), box.left, box.top, box.right - box.left, box.bottom - box.top, TRUE);
+  ::InvalidateRect(Handle(), nullptr, FALSE);
 }
 
 void TextLabel::SetColour(COLORREF colour) {
@@ -68,21 +78,23 @@ void TextLabel::Paint(HDC target) const {
                                         : nullptr);
   const HDC dc = bitmap.Get() != nullptr ? canvas.Get() : target;
   const Selection bitmap_in(canvas.Get(), bitmap.Get());
-  host_.CopyBackdrop(dc, in_parent);
-  const Selection font_in(dc, font_);
-  ::SetBkMode(dc, TRANSPARENT);
-  ::SetTextColor(dc, colour_);
-  const std::wstring text = WindowText(Handle());
-  RECT text_area = area;
-  text_area.top += text_shift_;
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &text_area,
-              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+  host_.CopyBackdrop(dc, in_parent, control_.id);
+  DrawWords(dc, {0, 0});
   if (focus_mark_) {
     ::DrawFocusRect(dc, &area);
   }
   if (dc != target) {
     ::BitBlt(target, 0, 0, area.right, area.bottom, dc, 0, 0, SRCCOPY);
   }
+}
+
+void TextLabel::DrawWords(HDC target, POINT origin) const {
+  RECT area{};
+  ::GetClientRect(Handle(), &area);
+  ::OffsetRect(&area, origin.x, origin.y);
+  ::SetBkMode(target, TRANSPARENT);
+  ::SetTextColor(target, colour_);
+  DrawScaledText(target, WindowText(Handle()), area, text_shift_, face_, scale_, DT_WORDBREAK);
 }
 
 void TextLabel::OnButtonUp(LPARAM lparam) {
@@ -94,7 +106,7 @@ void TextLabel::OnButtonUp(LPARAM lparam) {
   ::GetClientRect(Handle(), &area);
   const POINT point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   if (pressed && ::PtInRect(&area, point)) {
-    host_.OnLabelClicked(id_);
+    host_.OnLabelClicked(control_.id);
   }
 }
 
@@ -109,13 +121,10 @@ LRESULT TextLabel::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       ::EndPaint(Handle(), &paint);
       return 0;
     }
-    case WM_SETFONT:
-      font_ = reinterpret_cast<HFONT>(wparam);
-      return 0;
     case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(font_);
+      return reinterpret_cast<LRESULT>(face_.scaled);
     case WM_MOUSEMOVE:
-      host_.OnLabelMouseMoved(id_);
+      host_.OnLabelMouseMoved(control_.id);
       return 0;
     case WM_LBUTTONDOWN:
       pressed_ = true;

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "platform/windows_text.h"
+#include "win32/scale.h"
 #include "win32/system_library.h"
 
 namespace zephran::win32 {
@@ -24,6 +25,27 @@ Tooltips::Tooltips(HINSTANCE instance, HWND owner) : instance_(instance), owner_
   } catch (const CreationError&) {
     // Tips are a help, not a part the window needs.
   }
+}
+
+void Tooltips::SetDpi(int dpi) {
+  if (Handle() == nullptr) {
+    return;
+  }
+  // The face the common controls take for tips (the status font), at the
+  // system's scale; then at `dpi`.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) == FALSE) {
+    return;
+  }
+  LOGFONTW face = metrics.lfStatusFont;
+  face.lfHeight = ::MulDiv(face.lfHeight, dpi, SystemDpi());
+  Font font(::CreateFontIndirectW(&face));
+  if (font.Get() == nullptr) {
+    return;  // the tips keep the face they have
+  }
+  ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
+  font_ = std::move(font);
 }
 
 void Tooltips::Add(HWND control, std::string_view text) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/windows_api.h"
+#include "win32/gdi.h"
 #include "win32/window_base.h"
 
 namespace zephran::win32 {
@@ -21,12 +22,18 @@ class Tooltips final : public WindowBase {
   // Nothing for an empty text.
   void Add(HWND control, std::string_view text);
 
+  // The tips in the system's face for them at `dpi`: the common controls
+  // this program uses draw them at the system's scale whatever the
+  // monitor's.
+  void SetDpi(int dpi);
+
  private:
   HINSTANCE instance_ = nullptr;
   HWND owner_ = nullptr;
   // The tool texts, read by the control while it lives; a list, so that
   // none moves.
   std::list<std::wstring> texts_;
+  Font font_;
 };
 
 }  // namespace zephran::win32

@@ -2,6 +2,7 @@
 // keyboard would drive it, over an in-memory installation.
 #include "win32/main_window.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 #include <string_view>
@@ -414,6 +415,20 @@ std::vector<COLORREF> ClientPixels(HWND window) {
   return pixels;
 }
 
+// The pixels that differ between two pictures of the client area, the first
+// few reported.
+int Differing(const std::vector<COLORREF>& before, const std::vector<COLORREF>& after) {
+  EXPECT_EQ(before.size(), after.size());
+  int differing = 0;
+  for (std::size_t i = 0; i < std::min(before.size(), after.size()); ++i) {
+    if (before[i] != after[i] && differing++ < 5) {
+      ADD_FAILURE() << "pixel " << i % 302 << "," << i / 302 << ": " << std::hex << before[i]
+                    << ", then " << after[i];
+    }
+  }
+  return differing;
+}
+
 // The window shows whole, its lists made and filled before the first paint;
 // what is added after it shows (the tooltips) must not change what the
 // player sees, whatever was chosen.
@@ -427,16 +442,43 @@ TEST_F(MainWindowTest, CompletingTheShownWindowChangesNoPixel) {
   const std::vector<COLORREF> shown = ClientPixels(window.Handle());
   window.CompleteControls();
   Pump();
-  const std::vector<COLORREF> completed = ClientPixels(window.Handle());
-  ASSERT_EQ(shown.size(), completed.size());
-  int differing = 0;
-  for (std::size_t i = 0; i < shown.size(); ++i) {
-    if (shown[i] != completed[i] && differing++ < 5) {
-      ADD_FAILURE() << "pixel " << i % 302 << "," << i / 302 << ": shown " << std::hex << shown[i]
-                    << ", completed " << completed[i];
-    }
+  EXPECT_EQ(Differing(shown, ClientPixels(window.Handle())), 0);
+}
+
+// Moved to a monitor of another scale, the window is drawn there at that
+// scale, every control at its box, as large as the system suggests; moved
+// back, every pixel is as it was.
+TEST_F(MainWindowTest, AMoveToAnotherScaleRedrawsThereAndBackAsItWas) {
+  Start();
+  const std::vector<COLORREF> before = ClientPixels(window.Handle());
+  RECT frame{};
+  ::GetWindowRect(window.Handle(), &frame);
+  const auto move_to = [&](const Scale& scale) {
+    // The frame as it is around the client area at that scale.
+    RECT suggested{frame.left, frame.top, frame.right - 302 + scale.Px(302),
+                   frame.bottom - 299 + scale.Px(299)};
+    ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(scale.Dpi(), scale.Dpi()),
+                   reinterpret_cast<LPARAM>(&suggested));
+    Pump();
+  };
+  const Scale larger(144);
+  move_to(larger);
+  EXPECT_EQ(window.WindowScale(), larger);
+  RECT client{};
+  ::GetClientRect(window.Handle(), &client);
+  EXPECT_EQ(client.right, 453);
+  EXPECT_EQ(client.bottom, 449);
+  for (const auto& control : MainPageDescription().controls) {
+    RECT box{};
+    ::GetWindowRect(Control(control.id), &box);
+    ::MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&box), 2);
+    const RECT wanted = larger.Of(control.box);
+    EXPECT_TRUE(::EqualRect(&box, &wanted) != FALSE)
+        << control.name << " at " << box.left << "," << box.top << " " << box.right << ","
+        << box.bottom;
   }
-  EXPECT_EQ(differing, 0);
+  move_to(Scale());
+  EXPECT_EQ(Differing(before, ClientPixels(window.Handle())), 0);
 }
 
 }  // namespace
