@@ -36,7 +36,7 @@ trap cleanup EXIT
 # start_launcher DIR: starts the copy of the launcher in DIR.
 start_launcher() {
   cp "$launcher" "$1/zephran-loader"
-  "$1/zephran-loader" >"$work/launcher.log" 2>&1 &
+  QT_SCALE_FACTOR=$scale "$1/zephran-loader" >"$work/launcher.log" 2>&1 &
   launcher_pid=$!
 }
 

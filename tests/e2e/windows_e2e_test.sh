@@ -56,6 +56,7 @@ done
 
 cleanup() {
   [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null
+  set_prefix_dpi 96
   # Wine's own files back, or none where there was none.
   for name in "${xinput_names[@]}"; do
     if [ -e "$work/$name.dll.wine" ]; then
@@ -78,8 +79,22 @@ windows_path() {
   printf 'Z:%s' "$1" | tr / '\\'
 }
 
+# set_prefix_dpi DPI: Wine gives every program the prefix's dots per inch,
+# read as the program starts.
+prefix_dpi=96
+set_prefix_dpi() {
+  [ "$1" = "$prefix_dpi" ] && return 0
+  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    >/dev/null 2>&1 || {
+    echo "the prefix's dots per inch could not be set to $1" >&2
+    return 1
+  }
+  prefix_dpi=$1
+}
+
 start_launcher() {
   local overrides=$WINEDLLOVERRIDES
+  set_prefix_dpi "$(scaled 96)" || return 1
   cp "$launcher" "$1/zephran-loader.exe"
   rm -f "$work/pad.txt" "$work/pad.log"
   pad_steps=0
@@ -182,8 +197,9 @@ folder_name() {
   printf '%s' "$1" | tr -d '"*?<>|'
 }
 
-# box IMAGE X Y W H: "left top right bottom" of what the picture shows over
-# the window's own backdrop inside the box, or of the lists' green text.
+# ink_box IMAGE X Y W H: "left top right bottom" of what the picture shows
+# over the window's own backdrop inside the box; green_box, of the lists'
+# green text.
 ink_box() {
   convert "$1" "$work/backdrop.png" -compose difference -composite -crop "$4x$5+$2+$3" +repage \
     -separate -evaluate-sequence max -threshold 30% -format '%@' info:
@@ -198,25 +214,35 @@ edges() {
   echo "$x $y $((x + w)) $((y + h))"
 }
 
-# The scenario's installation in this window, shown, and in the Linux window:
-# every caption, button and list text lies within 1 px of where the Linux
-# window puts it, and outside the controls both show exactly the window's
-# picture. The lists' frames and buttons, the check boxes and the focus marks
-# are the system's own and are not compared.
+# at_scale X Y W H: the box at the installation's scale, by its edges.
+at_scale() {
+  local x y
+  x=$(scaled "$1") y=$(scaled "$2")
+  echo "$x $y $(($(scaled $(($1 + $3))) - x)) $(($(scaled $(($2 + $4))) - y))"
+}
+
+# The scenario's installation in this window, shown, and in the Linux window
+# at the same scale: both are as large, every caption, button and list text
+# lies within 1 px of where the Linux window puts it, and outside the
+# controls both show exactly the window's picture, scaled as the Linux
+# window scales it. The lists' frames and buttons, the check boxes and the
+# focus marks are the system's own and are not compared. This program is
+# started again afterwards, for the steps that follow.
 check_text_beside_linux() {
-  local linux=${ZEPHRAN_LINUX_LAUNCHER:-} which
+  local linux=${ZEPHRAN_LINUX_LAUNCHER:-} which width height
   if [ ! -x "$linux" ]; then
     echo "SKIP: no Linux program to compare with (ZEPHRAN_LINUX_LAUNCHER)"
     return 0
   fi
-  convert -size 302x299 xc:black "$here/../../assets/background.bmp" -composite \
-    "$work/backdrop.png" || return 1
+  width=$(scaled 302) height=$(scaled 299)
+  convert -size "${width}x$height" xc:black \( "$here/../../assets/background.bmp" \
+    -sample "$(scaled 300)x$(scaled 300)!" \) -composite "$work/backdrop.png" || return 1
   for which in windows linux; do
     if [ $which = linux ]; then
       cp "$linux" "$game_dir/zephran-loader"
       mkdir -p -m 700 "$work/runtime"
-      (cd "$game_dir" && QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime exec ./zephran-loader) \
-        >"$work/launcher.log" 2>&1 &
+      (cd "$game_dir" && QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale \
+        XDG_RUNTIME_DIR=$work/runtime exec ./zephran-loader) >"$work/launcher.log" 2>&1 &
       launcher_pid=$!
       main_window || return 1
     fi
@@ -225,14 +251,22 @@ check_text_beside_linux() {
     import -window "$window" "$work/$which.png" || return 1
     close_launcher
   done
+  start_launcher "$launcher_dir" || return 1
+  local failed=0
+  for which in windows linux; do
+    expect_equal "$which: $(identify -format '%wx%h' "$work/$which.png")" \
+      "$which: ${width}x$height" || failed=1
+  done
   # Control boxes, one pixel wider all round for the text's smoothing.
   local boxes="144 180 73 24, 32 62 27 25, 32 102 27 25, 32 142 27 25, 136 264 129 24,
     168 27 81 24, 56 176 105 33, 168 0 65 17, 48 0 121 17, 96 220 105 33, 64 260 65 33,
     72 140 145 25, 72 100 217 33, 72 60 177 33, 32 24 129 33" draw="" x y w h
   while IFS=' ' read -r x y w h; do
+    [ -n "$h" ] || continue
+    read -r x y w h <<<"$(at_scale "$x" "$y" "$w" "$h")"
     draw+="rectangle $((x - 1)),$((y - 1)) $((x + w)),$((y + h)) "
   done < <(tr ',' '\n' <<<"$boxes" | sed 's/^ *//')
-  local name kind outside ours theirs a b failed=0
+  local name kind outside ours theirs a b
   for which in windows linux; do
     outside=$(convert "$work/$which.png" "$work/backdrop.png" -compose difference -composite \
       -separate -evaluate-sequence max -threshold 10% -fill black -draw "$draw" \
@@ -243,6 +277,7 @@ check_text_beside_linux() {
   # Text areas, cut where a neighbour overlaps; list fields short of their
   # buttons.
   while read -r kind name x y w h; do
+    read -r x y w h <<<"$(at_scale "$x" "$y" "$w" "$h")"
     ours=$(edges "$($kind "$work/windows.png" "$x" "$y" "$w" "$h")")
     theirs=$(edges "$($kind "$work/linux.png" "$x" "$y" "$w" "$h")")
     read -r -a a <<<"$ours"

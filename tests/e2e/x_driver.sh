@@ -58,10 +58,17 @@ main_window() {
   sleep "$x_pause"
 }
 
-# click X Y: a click at a point of the window's client area, in pixels.
+# click X Y: a click at a point of the window's client area, in pixels at
+# 96 dots per inch (at the installation's scale on screen).
 click() {
-  xdotool mousemove --window "$window" "$1" "$2" click 1
+  xdotool mousemove --window "$window" "$(scaled "$1")" "$(scaled "$2")" click 1
   sleep "$x_pause"
+}
+
+# scaled PIXELS: a length at 96 dots per inch at the installation's scale,
+# rounded half up as the windows round it.
+scaled() {
+  awk -v pixels="$1" -v factor="${scale:-1}" 'BEGIN { printf "%d", int(pixels * factor + 0.5) }'
 }
 
 # The controls' centres, in client pixels.
@@ -222,7 +229,7 @@ make_installation() {
   local -a items
   IFS=';' read -ra items <<<"$2"
   local above=0 bare=0
-  game_dir=$top/game fake_wine="" pad_library=""
+  game_dir=$top/game fake_wine="" pad_library="" scale=1
   for item in "${items[@]}"; do
     read -r kind rest <<<"$item"
     case "$kind $rest" in
@@ -248,6 +255,7 @@ make_installation() {
     case "$kind $rest" in
       "game "* | "launcher above" | "only ZP1.EXE") ;;
       "pad "*) pad_library=$rest ;;
+      "scale "*) scale=$rest ;;
       "save "*)
         read -r slot name <<<"$rest"
         mkdir -p "$game_dir/savegames/slot$slot"
@@ -312,7 +320,7 @@ run_steps() {
         }
         ;;
       look) "look_$rest" ;;
-      check) "check_$rest" ;;
+      check) run_check $rest ;;
       *)
         echo "scenarios.txt: no step \"$step\"" >&2
         false
@@ -322,6 +330,11 @@ run_steps() {
       return 1
     }
   done
+}
+
+# run_check NAME ARG...: check_NAME with its arguments.
+run_check() {
+  "check_$1" "${@:2}"
 }
 
 # check_game EXE ARG... | none: what the stand-in game reports.
@@ -361,6 +374,7 @@ check_settings() {
 # run_scenario: the scenario in name, only, install, steps, game and settings.
 run_scenario() {
   local top=$work/$name
+  scale=1
   rm -f "$work/launcher.log"
   if [ -n "$install" ]; then
     if [ -z "$game" ] || [ -z "$settings" ]; then
