@@ -15,16 +15,29 @@ namespace {
 struct Search {
   const wchar_t* family = nullptr;
   bool found = false;
+  DWORD type = 0;
 };
 
-int CALLBACK OnFamily(const LOGFONTW* font, const TEXTMETRICW* /*metrics*/, DWORD /*type*/,
+int CALLBACK OnFamily(const LOGFONTW* font, const TEXTMETRICW* /*metrics*/, DWORD type,
                       LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   if (::lstrcmpiW(font->lfFaceName, search->family) == 0) {
     search->found = true;
+    search->type = type;
     return 0;
   }
   return 1;
+}
+
+// The family by exactly this name, not by a substitute.
+Search FindFamily(const wchar_t* family) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  ::lstrcpynW(wanted.lfFaceName, family, LF_FACESIZE);
+  Search search{family, false, 0};
+  const WindowDc screen(nullptr);
+  ::EnumFontFamiliesExW(screen.Get(), &wanted, OnFamily, reinterpret_cast<LPARAM>(&search), 0);
+  return search;
 }
 
 constexpr DWORD Tag(char a, char b, char c, char d) {
@@ -68,35 +81,30 @@ int TextTopShift(HDC dc) {
 }
 
 bool HasFamily(const wchar_t* family) {
-  LOGFONTW wanted{};
-  wanted.lfCharSet = DEFAULT_CHARSET;
-  ::lstrcpynW(wanted.lfFaceName, family, LF_FACESIZE);
-  Search search{family, false};
-  const WindowDc screen(nullptr);
-  ::EnumFontFamiliesExW(screen.Get(), &wanted, OnFamily, reinterpret_cast<LPARAM>(&search), 0);
-  return search.found;
+  return FindFamily(family).found;
 }
 
 Fonts::Fonts(HINSTANCE instance)
-    : comic_(Choose(instance, L"Comic Sans MS", L"Comic Neue",
+    : instance_(instance),
+      comic_(Choose(L"Comic Sans MS", L"Comic Neue",
                     {ZEPHRAN_FONT_COMIC_BOLD, ZEPHRAN_FONT_COMIC_BOLD_ITALIC})),
-      sans_(Choose(instance, L"MS Sans Serif", L"Liberation Sans",
+      sans_(Choose(L"MS Sans Serif", L"Liberation Sans",
                    {ZEPHRAN_FONT_SANS_REGULAR, ZEPHRAN_FONT_SANS_BOLD})) {}
 
-Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
-                            const wchar_t* carried_family, std::initializer_list<int> resources) {
-  if (HasFamily(system_family)) {
-    return {system_family, false};
+Fonts::Choice Fonts::Choose(const wchar_t* system_family, const wchar_t* carried_family,
+                            std::initializer_list<int> resources) const {
+  if (const Search found = FindFamily(system_family); found.found) {
+    return {system_family, (found.type & RASTER_FONTTYPE) == 0};
   }
   // Private to this process, read where the resource lies in the program.
   for (const int id : resources) {
-    HRSRC resource = ::FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));
-    HGLOBAL data = resource != nullptr ? ::LoadResource(instance, resource) : nullptr;
+    HRSRC resource = ::FindResourceW(instance_, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10));
+    HGLOBAL data = resource != nullptr ? ::LoadResource(instance_, resource) : nullptr;
     void* bytes = data != nullptr ? ::LockResource(data) : nullptr;
     DWORD faces = 0;
     HANDLE handle =
         bytes != nullptr
-            ? ::AddFontMemResourceEx(bytes, ::SizeofResource(instance, resource), nullptr, &faces)
+            ? ::AddFontMemResourceEx(bytes, ::SizeofResource(instance_, resource), nullptr, &faces)
             : nullptr;
     // A face that fails to load leaves the system's substitute: the text
     // still shows, in another face.
@@ -108,7 +116,7 @@ Fonts::Choice Fonts::Choose(HINSTANCE instance, const wchar_t* system_family,
 }
 
 HFONT Fonts::Get(const window::Font& font, const Scale& scale) const {
-  return Make(font.face, scale.Px(font.pixel_size), font.style, font.underline);
+  return Make(Family(font.face, scale), scale.Px(font.pixel_size), font.style, font.underline);
 }
 
 ScaledFace Fonts::Face(const window::Font& font, const Scale& scale) const {
@@ -121,13 +129,14 @@ ScaledFace Fonts::Face(const window::Font& font, const Scale& scale) const {
   // shade heavier than the Qt window does.
   const int nearest =
       (2 * font.pixel_size * scale.Dpi() + Scale::kBaseDpi - 1) / (2 * Scale::kBaseDpi);
-  made.scaled = Make(font.face, nearest, font.style, false);
-  const Key key{font.face, 0, font.style, false};
+  const std::wstring& family = Family(font.face, scale);
+  made.scaled = Make(family, nearest, font.style, false);
+  const Key key{family, 0, font.style, false};
   auto found = design_sizes_.find(key);
   if (found == design_sizes_.end()) {
     // The em square of an outline face, in its design units.
     const MemoryDc dc = MakeMemoryDc(nullptr, "a drawing surface");
-    const Selection in(dc.Get(), made.base);
+    const Selection in(dc.Get(), made.scaled);
     OUTLINETEXTMETRICW metrics{};
     metrics.otmSize = sizeof metrics;
     const int size = ::GetOutlineTextMetricsW(dc.Get(), sizeof metrics, &metrics) != 0
@@ -136,15 +145,15 @@ ScaledFace Fonts::Face(const window::Font& font, const Scale& scale) const {
     found = design_sizes_.emplace(key, size).first;
   }
   if (found->second > 0) {
-    made.design = Make(font.face, found->second, font.style, false);
+    made.design = Make(family, found->second, font.style, false);
     made.design_size = found->second;
   }
   return made;
 }
 
-HFONT Fonts::Make(window::Face face, int pixel_size, window::FontStyle style,
+HFONT Fonts::Make(const std::wstring& family, int pixel_size, window::FontStyle style,
                   bool underline) const {
-  const Key key{face, pixel_size, style, underline};
+  const Key key{family, pixel_size, style, underline};
   if (const auto found = made_.find(key); found != made_.end()) {
     return found->second.Get();
   }
@@ -154,14 +163,14 @@ HFONT Fonts::Make(window::Face face, int pixel_size, window::FontStyle style,
   // above them: the font's pixel size.
   Font made(::CreateFontW(-pixel_size, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, underline,
                           FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Family(face).c_str()));
+                          DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, family.c_str()));
   const HFONT handle = Checked(made.Get(), "a font");
   made_.emplace(key, std::move(made));
   return handle;
 }
 
 int Fonts::TextShift(const window::Font& font) const {
-  const Key key{font.face, font.pixel_size, font.style, font.underline};
+  const Key key{Family(font.face), font.pixel_size, font.style, font.underline};
   if (const auto found = shifts_.find(key); found != shifts_.end()) {
     return found->second;
   }
@@ -173,12 +182,18 @@ int Fonts::TextShift(const window::Font& font) const {
   return shift;
 }
 
-const std::wstring& Fonts::Family(window::Face face) const {
-  return face == window::Face::kComic ? comic_.family : sans_.family;
-}
-
-bool Fonts::Carried(window::Face face) const {
-  return face == window::Face::kComic ? comic_.carried : sans_.carried;
+const std::wstring& Fonts::Family(window::Face face, const Scale& scale) const {
+  if (face == window::Face::kComic) {
+    return comic_.family;
+  }
+  if (sans_.outlines || scale == Scale()) {
+    return sans_.family;
+  }
+  if (!outline_sans_) {
+    outline_sans_ = Choose(L"Microsoft Sans Serif", L"Liberation Sans",
+                           {ZEPHRAN_FONT_SANS_REGULAR, ZEPHRAN_FONT_SANS_BOLD});
+  }
+  return outline_sans_->family;
 }
 
 }  // namespace zephran::win32

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -33,6 +34,8 @@ struct ScaledFace {
 // "MS Sans Serif" (every Windows), those are used; where it lacks them (Wine,
 // which substitutes other faces of other widths), faces carried in the
 // program stand in: Comic Neue and Liberation Sans, which fit the boxes.
+// "MS Sans Serif" is a bitmap face, made for 96 dpi: at any other scale its
+// outline twin "Microsoft Sans Serif" draws instead (or the carried face).
 class Fonts {
  public:
   explicit Fonts(HINSTANCE instance);
@@ -48,22 +51,27 @@ class Fonts {
   // TextTopShift of the font at 96 dpi, worked out once.
   int TextShift(const window::Font& font) const;
 
-  const std::wstring& Family(window::Face face) const;
-  bool Carried(window::Face face) const;
+  // The family drawing `face` at `scale`.
+  const std::wstring& Family(window::Face face, const Scale& scale = Scale()) const;
 
  private:
   struct Choice {
     std::wstring family;
-    bool carried = false;
+    bool outlines = true;
   };
-  HFONT Make(window::Face face, int pixel_size, window::FontStyle style, bool underline) const;
-  Choice Choose(HINSTANCE instance, const wchar_t* system_family, const wchar_t* carried_family,
-                std::initializer_list<int> resources);
+  HFONT Make(const std::wstring& family, int pixel_size, window::FontStyle style,
+             bool underline) const;
+  Choice Choose(const wchar_t* system_family, const wchar_t* carried_family,
+                std::initializer_list<int> resources) const;
 
-  std::vector<FontResource> loaded_;
+  HINSTANCE instance_ = nullptr;
+  mutable std::vector<FontResource> loaded_;
   Choice comic_;
   Choice sans_;
-  using Key = std::tuple<window::Face, int, window::FontStyle, bool>;
+  // Chosen the first time the sans face is drawn at another scale than
+  // 96 dpi while the system's is a bitmap face.
+  mutable std::optional<Choice> outline_sans_;
+  using Key = std::tuple<std::wstring, int, window::FontStyle, bool>;
   mutable std::map<Key, Font> made_;
   mutable std::map<Key, int> shifts_;
   // The design size of each face and style, 0 for none.
