@@ -320,7 +320,7 @@ run_steps() {
         }
         ;;
       look) "look_$rest" ;;
-      check) run_check $rest ;;
+      check) "check_$rest" ;;
       *)
         echo "scenarios.txt: no step \"$step\"" >&2
         false
@@ -330,11 +330,6 @@ run_steps() {
       return 1
     }
   done
-}
-
-# run_check NAME ARG...: check_NAME with its arguments.
-run_check() {
-  "check_$1" "${@:2}"
 }
 
 # check_game EXE ARG... | none: what the stand-in game reports.
