@@ -120,8 +120,8 @@ HFONT Fonts::Get(const window::Font& font, const Scale& scale) const {
 }
 
 ScaledFace Fonts::Face(const window::Font& font, const Scale& scale) const {
-  ScaledFace made{Get(font, Scale()), Get(font, scale), nullptr, 0,
-                  font.pixel_size,    font.underline};
+  const HFONT base = Get(font, Scale());
+  ScaledFace made{base, base, nullptr, 0, font.pixel_size, font.underline};
   if (scale == Scale()) {
     return made;
   }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "win32/system_library.h"
+
 namespace zephran::win32 {
 
 namespace {
@@ -12,10 +14,7 @@ namespace {
 // is the program's own import, so this loads nothing.
 template <typename Function>
 Function User32Function(const char* name) {
-  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-  return user32 == nullptr ? nullptr
-                           : reinterpret_cast<Function>(
-                                 reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
+  return ModuleFunction<Function>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);

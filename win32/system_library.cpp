@@ -36,9 +36,8 @@ std::wstring InSystemFolder(const wchar_t* file) {
 void LimitLibrarySearch() {
   // Looked up rather than imported: older systems lack it.
   using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesCall>(
-      reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const auto set_default = ModuleFunction<SetDefaultDllDirectoriesCall>(
+      ::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
   if (set_default == nullptr || set_default(LOAD_LIBRARY_SEARCH_SYSTEM32) == FALSE) {
     // Without it, the program's own folder stays searched for what a system
     // library loads in turn; the full paths below still keep the libraries

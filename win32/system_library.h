@@ -32,17 +32,23 @@ void LimitLibrarySearch();
 // loaded: the caller goes without its feature.
 HMODULE LoadSystemLibrary(SystemLibrary library);
 
-// A function of a system library; nullptr when the library or the function
-// is missing.
+// A function of a loaded module, looked up rather than imported (older
+// systems lack it); nullptr when the module or the function is missing.
 template <typename Function>
-Function LoadSystemFunction(SystemLibrary library, const char* name) {
-  HMODULE module = LoadSystemLibrary(library);
+Function ModuleFunction(HMODULE module, const char* name) {
   if (module == nullptr) {
     return nullptr;
   }
   // Through a plain function pointer: a direct cast between unrelated
   // function types draws a warning.
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// A function of a system library; nullptr when the library or the function
+// is missing.
+template <typename Function>
+Function LoadSystemFunction(SystemLibrary library, const char* name) {
+  return ModuleFunction<Function>(LoadSystemLibrary(library), name);
 }
 
 // COM on the window's thread, started the first time it is wanted and kept
