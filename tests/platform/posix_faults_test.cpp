@@ -823,13 +823,13 @@ struct Writer {
   int ready = -1;  // one byte arrives just before the first write
 };
 
-// `as`: the writer's user and group, or root's own when 0.
-Writer StartWriter(const fs::path& file, uid_t as = 0, gid_t group = 0) {
+// `writer`: the program; `as`: its user and group, or root's own when 0.
+Writer StartWriter(const fs::path& writer, const fs::path& file, uid_t as = 0, gid_t group = 0) {
   int pipe_ends[2] = {-1, -1};
   if (::pipe2(pipe_ends, O_CLOEXEC) != 0) {
     return {};
   }
-  std::string program = ZEPHRAN_LAUNCH_WRITER;
+  std::string program = writer.string();
   std::string argument = file.string();
   char* const argv[] = {program.data(), argument.data(), nullptr};
   const pid_t pid = ::fork();
@@ -859,6 +859,11 @@ std::chrono::microseconds TimeOfOneLaunch(TestPlatform& platform, const fs::path
 // start (FinishInterruptedSave) puts back a rewrite the kill cut short.
 TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
   ASSERT_EQ(::geteuid(), 0u) << "needs root to run a writer as a second player";
+  // A copy the second player can reach: the build may lie in a folder only
+  // its owner may enter (a clone in a private temporary folder).
+  const fs::path writer = root_ / "launch_writer";
+  fs::copy_file(ZEPHRAN_LAUNCH_WRITER, writer);
+  fs::permissions(writer, fs::perms(0755));
   for (const bool in_place : {false, true}) {
     SCOPED_TRACE(in_place ? "rewritten in place by a second player" : "replaced by its owner");
     const fs::path folder = root_ / (in_place ? "in-place" : "replaced");
@@ -878,17 +883,18 @@ TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
     int kills = 0;
     for (; kills < 200 && std::chrono::steady_clock::now() < deadline; ++kills) {
       const std::set<std::string> reachable = ReachableStates(Read(file));
-      const Writer writer = in_place ? StartWriter(file, 4323, 4322) : StartWriter(file);
-      ASSERT_GT(writer.pid, 0);
+      const Writer running =
+          in_place ? StartWriter(writer, file, 4323, 4322) : StartWriter(writer, file);
+      ASSERT_GT(running.pid, 0);
       char ready = 0;
-      const ssize_t got = ::read(writer.ready, &ready, 1);
-      ::close(writer.ready);
+      const ssize_t got = ::read(running.ready, &ready, 1);
+      ::close(running.ready);
       if (got == 1) {
         std::this_thread::sleep_for(std::chrono::microseconds(delay(random)));
       }
-      ::kill(writer.pid, SIGKILL);
+      ::kill(running.pid, SIGKILL);
       int status = 0;
-      ::waitpid(writer.pid, &status, 0);
+      ::waitpid(running.pid, &status, 0);
       ASSERT_EQ(got, 1) << "the writer did not start: " << DescribeStatus(status);
       ASSERT_TRUE(WIFSIGNALED(status))
           << "the writer stopped by itself: " << DescribeStatus(status);
