@@ -1,6 +1,9 @@
 #include "platform/windows_entries.h"
 
+#include <optional>
 #include <string_view>
+
+#include "platform/windows_newer_calls.h"
 
 namespace zephran::platform {
 
@@ -22,11 +25,6 @@ std::wstring WithoutLongPathPrefix(std::wstring path) {
   return path;
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b) {
-  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 HANDLE OpenEntry(const std::wstring& path, DWORD access) {
@@ -35,19 +33,8 @@ HANDLE OpenEntry(const std::wstring& path, DWORD access) {
 }
 
 std::wstring FinalPath(HANDLE file) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = ::GetFinalPathNameByHandleW(
-        file, buffer.data(), static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
-    if (length == 0) {
-      return {};
-    }
-    if (length < buffer.size()) {
-      buffer.resize(length);
-      return WithoutLongPathPrefix(std::move(buffer));
-    }
-    buffer.resize(length);
-  }
+  std::optional<std::wstring> path = SystemFinalPath(file);
+  return path ? WithoutLongPathPrefix(std::move(*path)) : std::wstring();
 }
 
 std::wstring FolderPart(const std::wstring& path) {
@@ -74,14 +61,22 @@ bool IsPlainFileAt(HANDLE file, const std::wstring& path) {
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
     return false;
   }
+  const std::optional<std::wstring> final_path = SystemFinalPath(file);
+  if (!final_path) {
+    // XP cannot say where a file really is, and has no links to files, only
+    // junctions to folders: those on the way are followed, as links in the
+    // folders are everywhere, and the file itself was opened as itself
+    // (a reparse point would have shown above).
+    return true;
+  }
   const FileHandle folder(OpenEntry(FolderPart(path), FILE_READ_ATTRIBUTES));
   if (!folder.Valid()) {
     return false;
   }
   const std::wstring folder_path = FinalPath(folder.Get());
-  const std::wstring file_path = FinalPath(file);
+  const std::wstring file_path = WithoutLongPathPrefix(*final_path);
   return !folder_path.empty() && !file_path.empty() &&
-         SamePath(file_path, Joined(folder_path, NamePart(path)));
+         SameNameIgnoringCase(file_path, Joined(folder_path, NamePart(path)));
 }
 
 bool StillAt(HANDLE file, const std::wstring& path) {
@@ -95,9 +90,7 @@ bool StillAt(HANDLE file, const std::wstring& path) {
 }
 
 bool DeleteOpened(HANDLE file) {
-  FILE_DISPOSITION_INFO dispose{};
-  dispose.DeleteFile = TRUE;
-  return ::SetFileInformationByHandle(file, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+  return MarkOpenedForDeletion(file);
 }
 
 }  // namespace zephran::platform

@@ -42,7 +42,8 @@ using FileHandle = ScopedHandle<::CloseHandle>;
 HANDLE OpenEntry(const std::wstring& path, DWORD access);
 
 // Where an open file really is, as a plain path (no "\\?\" prefix), or
-// empty text when the system cannot say.
+// empty text when the system cannot say (always on XP, where no link leads
+// to a file).
 std::wstring FinalPath(HANDLE file);
 
 std::wstring FolderPart(const std::wstring& path);  // "C:\a\b" -> "C:\a", "C:\b" -> "C:\"

@@ -13,6 +13,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/windows_entries.h"
+#include "platform/windows_newer_calls.h"
 #include "platform/windows_save.h"
 #include "platform/windows_text.h"
 
@@ -140,9 +141,7 @@ void NativePlatform::SetNormalAttributes(const std::string& file) {
   if (!handle.Valid() || !IsPlainFileAt(handle.Get(), path)) {
     return;
   }
-  FILE_BASIC_INFO normal{};
-  normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  ::SetFileInformationByHandle(handle.Get(), FileBasicInfo, &normal, sizeof normal);
+  SetAttributesOpened(handle.Get(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace zephran::platform

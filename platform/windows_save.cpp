@@ -5,6 +5,7 @@
 #include "platform/windows_save.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -59,14 +60,19 @@ bool InUse(DWORD error) {
          error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
+// A clock that never wraps (XP's tick count would, every 49.7 days).
+std::chrono::steady_clock::time_point InUseDeadline() {
+  return std::chrono::steady_clock::now() + std::chrono::milliseconds(kInUseWaitMs);
+}
+
 // Runs `attempt` (which gives 0 or an error code) again while `busy` says
 // another program is in the way, for kInUseWaitMs at most.
 template <typename Attempt, typename Busy>
 DWORD WhileBusy(const Attempt& attempt, const Busy& busy) {
-  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
+  const auto deadline = InUseDeadline();
   for (;;) {
     const DWORD error = attempt();
-    if (!busy(error) || ::GetTickCount64() >= deadline) {
+    if (!busy(error) || std::chrono::steady_clock::now() >= deadline) {
       return error;
     }
     ::Sleep(kInUsePollMs);
@@ -703,8 +709,9 @@ void FinishInterruptedSave(const std::string& file) {
   if (!Exists(marker)) {
     return;  // as after every save that finished
   }
-  const ULONGLONG deadline = ::GetTickCount64() + kInUseWaitMs;
-  while (ClearAbandonedSave(marker).step == SaveLockStep::Wait && ::GetTickCount64() < deadline) {
+  const auto deadline = InUseDeadline();
+  while (ClearAbandonedSave(marker).step == SaveLockStep::Wait &&
+         std::chrono::steady_clock::now() < deadline) {
     ::Sleep(kInUsePollMs);
   }
 }

@@ -8,11 +8,15 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/windows_system_library.h"
 #include "platform/windows_text.h"
 #include "win32/list_items.h"
-#include "win32/system_library.h"
 
 namespace zephran::win32 {
+
+using platform::LoadSystemFunction;
+using platform::StartCom;
+using platform::SystemLibrary;
 
 namespace {
 

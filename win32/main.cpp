@@ -4,9 +4,9 @@
 
 #include "platform/native_platform.h"
 #include "platform/windows_api.h"
+#include "platform/windows_system_library.h"
 #include "platform/windows_text.h"
 #include "win32/main_window.h"
-#include "win32/system_library.h"
 #include "win32/win32_window_services.h"
 
 namespace {
@@ -30,7 +30,7 @@ int Run(HINSTANCE instance) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/,
                    int /*show*/) {
   // Before any library is loaded after start.
-  zephran::win32::LimitLibrarySearch();
+  zephran::platform::LimitLibrarySearch();
   try {
     return Run(instance);
   } catch (const std::exception& error) {

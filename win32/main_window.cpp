@@ -1,5 +1,6 @@
 #include "win32/main_window.h"
 
+#include <chrono>
 #include <exception>
 #include <string>
 
@@ -201,7 +202,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ACTIVATE:
       OnActivate(LOWORD(wparam) != WA_INACTIVE);
       return 0;
-    case WM_DPICHANGED:
+    case kDpiChangedMessage:
       OnDpiChanged(LOWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
     case WM_ACTIVATEAPP:
@@ -306,7 +307,9 @@ void MainWindow::ReadPads() {
     pads_.Forget();
     return;
   }
-  const auto now = std::chrono::milliseconds(::GetTickCount64());
+  // A clock that never wraps (XP's tick count would, every 49.7 days).
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
   for (const window::PadAction action : pads_.Read(now)) {
     controller_.OnPad(action);
   }

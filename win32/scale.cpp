@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "win32/system_library.h"
+#include "platform/windows_system_library.h"
 
 namespace zephran::win32 {
 
@@ -14,7 +14,7 @@ namespace {
 // is the program's own import, so this loads nothing.
 template <typename Function>
 Function User32Function(const char* name) {
-  return ModuleFunction<Function>(::GetModuleHandleW(L"user32.dll"), name);
+  return platform::NewerSystemFunction<Function>(platform::SystemLibrary::kUser, name);
 }
 
 using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);

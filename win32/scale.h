@@ -6,6 +6,10 @@
 
 namespace zephran::win32 {
 
+// The message of a window moved to a monitor of another scale (Windows 8.1
+// on), which the headers keep from a build for older systems.
+inline constexpr UINT kDpiChangedMessage = 0x02E0;  // WM_DPICHANGED
+
 // The window's description is in pixels at 96 dots per inch; on a screen of
 // more, everything is drawn that much larger. Lengths are rounded as the Qt
 // window rounds at the same factor (half up), a box by its edges, so that

@@ -2,11 +2,14 @@
 
 #include <commctrl.h>
 
+#include "platform/windows_system_library.h"
 #include "platform/windows_text.h"
 #include "win32/scale.h"
-#include "win32/system_library.h"
 
 namespace zephran::win32 {
+
+using platform::LoadSystemFunction;
+using platform::SystemLibrary;
 
 Tooltips::Tooltips(HINSTANCE instance, HWND owner) : instance_(instance), owner_(owner) {
   // Imported, the common controls would be loaded, and their classes

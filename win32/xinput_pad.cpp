@@ -2,9 +2,12 @@
 
 #include <xinput.h>
 
-#include "win32/system_library.h"
+#include "platform/windows_system_library.h"
 
 namespace zephran::win32 {
+
+using platform::LoadSystemFunction;
+using platform::SystemLibrary;
 
 bool XInputPads::Load() {
   if (!tried_) {

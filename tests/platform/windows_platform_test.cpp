@@ -19,6 +19,7 @@
 #include "platform/native_platform.h"
 #include "platform/profile_file.h"
 #include "platform/windows_command_line.h"
+#include "platform/windows_newer_calls.h"
 #include "platform/windows_text.h"
 #include "tests/windows/temp_folder.h"
 
@@ -153,6 +154,17 @@ TEST_F(WindowsPlatformTest, SetNormalAttributesMakesAFileWritable) {
 
   platform_.SetNormalAttributes(Path("missing.ini"));
   EXPECT_EQ(Attributes(Path("missing.ini")), INVALID_FILE_ATTRIBUTES);
+}
+
+// Run again with the newer calls looked up as missing, this checks XP's way
+// against the same answers.
+TEST(SameNameIgnoringCase, IgnoresLetterCaseAndNothingElse) {
+  EXPECT_TRUE(SameNameIgnoringCase(L"C:\\Jeux\\Zephran.INI", L"c:\\jeux\\zephran.ini"));
+  EXPECT_TRUE(SameNameIgnoringCase(L"\u00C9t\u00E9", L"\u00E9T\u00C9"));  // accented
+  EXPECT_TRUE(SameNameIgnoringCase(L"", L""));
+  EXPECT_FALSE(SameNameIgnoringCase(L"zephran.ini", L"zephran.in"));
+  EXPECT_FALSE(SameNameIgnoringCase(L"zephran.ini", L"zephran.ini "));
+  EXPECT_FALSE(SameNameIgnoringCase(L"\u00C9t\u00E9", L"Ete"));  // accents count
 }
 
 TEST_F(WindowsPlatformTest, ReadProfileStringKeepsToTheCapacity) {

@@ -457,7 +457,7 @@ TEST_F(MainWindowTest, AMoveToAnotherScaleRedrawsThereAndBackAsItWas) {
     // The frame as it is around the client area at that scale.
     RECT suggested{frame.left, frame.top, frame.right - 302 + scale.Px(302),
                    frame.bottom - 299 + scale.Px(299)};
-    ::SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(scale.Dpi(), scale.Dpi()),
+    ::SendMessageW(window.Handle(), kDpiChangedMessage, MAKEWPARAM(scale.Dpi(), scale.Dpi()),
                    reinterpret_cast<LPARAM>(&suggested));
     Pump();
   };

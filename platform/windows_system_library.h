@@ -2,11 +2,12 @@
 
 #include "platform/windows_api.h"
 
-namespace zephran::win32 {
+namespace zephran::platform {
 
-// The system libraries the program loads after start, rather than imports:
-// under Wine every library loaded with the program delays its window, and
-// most runs never need these.
+// The system libraries whose functions the program looks up rather than
+// imports: those loaded after start (under Wine every library loaded with
+// the program delays its window, and most runs never need these), and the
+// ones every process has, for the functions that older systems lack.
 enum class SystemLibrary {
   kCommonControls,  // comctl32: the tooltips
   kCom,             // ole32: COM, for screen readers' answers
@@ -16,6 +17,10 @@ enum class SystemLibrary {
   kXInput14,  // xinput1_4: Windows 8 on
   kXInput91,  // xinput9_1_0: Vista and 7
   kXInput13,  // xinput1_3: from the DirectX runtime, where the others are missing
+  // Loaded in every process before the program runs.
+  kKernel,  // kernel32
+  kUser,    // user32
+  kNative,  // ntdll: the calls beneath kernel32's, there since the first NT
 };
 
 // Limits where libraries are searched for, before any is loaded after
@@ -32,8 +37,8 @@ void LimitLibrarySearch();
 // loaded: the caller goes without its feature.
 HMODULE LoadSystemLibrary(SystemLibrary library);
 
-// A function of a loaded module, looked up rather than imported (older
-// systems lack it); nullptr when the module or the function is missing.
+// A function of a loaded module; nullptr when the module or the function is
+// missing.
 template <typename Function>
 Function ModuleFunction(HMODULE module, const char* name) {
   if (module == nullptr) {
@@ -51,9 +56,23 @@ Function LoadSystemFunction(SystemLibrary library, const char* name) {
   return ModuleFunction<Function>(LoadSystemLibrary(library), name);
 }
 
+// Whether functions newer than Windows XP are looked up at all. The 32-bit
+// program runs from XP SP3, where each of them is missing and the caller
+// takes its older way. Wine has them all, whatever version it reports, so
+// the environment variable ZEPHRAN_WITHOUT_NEWER_CALLS (any value) makes
+// every such lookup come back empty, for the tests of those older ways.
+bool NewerCallsLookedUp();
+
+// A function that Windows XP lacks; nullptr where the system has none (or
+// newer calls are not looked up). Each caller has a way without it.
+template <typename Function>
+Function NewerSystemFunction(SystemLibrary library, const char* name) {
+  return NewerCallsLookedUp() ? LoadSystemFunction<Function>(library, name) : nullptr;
+}
+
 // COM on the window's thread, started the first time it is wanted and kept
 // for the rest of the run. False when COM is missing or refuses: screen
 // readers then get the system's own answers.
 bool StartCom();
 
-}  // namespace zephran::win32
+}  // namespace zephran::platform
