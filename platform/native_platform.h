@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <set>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -34,7 +36,15 @@ class NativePlatform : public Platform {
   struct Watch;
 
  private:
+  // Whether a file or folder the launcher finds may be taken for the game's:
+  // not when another user may have put it there. Says why not, once.
+  bool Trusted(const std::string& entry);
+  // Says once on the error output what the player should know of a shared
+  // folder (on Linux, where a launcher started from a terminal has one).
+  void TellOnce(const std::string& text);
+
   std::shared_ptr<Watch> watch_;
+  std::set<std::string> told_;
 };
 
 }  // namespace zephran::platform

@@ -1,5 +1,6 @@
 #include "platform/posix_atomic_file.h"
 
+#include "platform/posix_file_rights.h"
 #include "platform/save_marker.h"
 
 #include <fcntl.h>
@@ -308,38 +309,17 @@ bool Held(int error) {
   return error == EAGAIN || error == EACCES;
 }
 
-// Whether `uid` is a member of group `gid`, as its account says.
-bool InGroup(uid_t uid, gid_t gid) {
-  std::array<char, 4096> text{};
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) != 0 || found == nullptr) {
-    return false;
-  }
-  if (entry.pw_gid == gid) {
-    return true;
-  }
-  std::vector<gid_t> groups(256);
-  int count = static_cast<int>(groups.size());
-  if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
-    return false;
-  }
-  groups.resize(static_cast<std::size_t>(count));
-  return std::find(groups.begin(), groups.end(), gid) != groups.end();
-}
-
 // A recovery copy is believed only from someone who could have rewritten the
 // file: else anyone allowed to write the folder could plant a marker and a
 // copy and have the owner's next start write their bytes into the owner's
 // file. It is a regular file with one name (opened without following links)
-// made by the marker's maker, who is us, root, the file's owner, or a member
-// of its group that the file's modes let write it. Membership shows in the
-// copy's group, which only a member can give it (a launcher gives it the
-// file's group), unless the folder hands its group down to new files; else
-// in the maker's account. (A writer let in by a named ACL entry only is not
-// recognised: their dead save waits for them, or for root.)
+// made by the marker's maker, who is us, root, the file's owner, or someone
+// the file's permissions (its ACL, where it has one) let write it. The
+// maker's groups are those of their account, and the copy's group, which
+// only a member can give it (a launcher gives it the file's group), unless
+// the folder hands its group down to new files.
 bool TrustedCopy(const struct stat& copy, uid_t marker_owner, const struct stat& file,
-                 const struct stat& folder) {
+                 int file_descriptor, const struct stat& folder) {
   if (!S_ISREG(copy.st_mode) || copy.st_nlink != 1 || copy.st_uid != marker_owner) {
     return false;
   }
@@ -347,9 +327,12 @@ bool TrustedCopy(const struct stat& copy, uid_t marker_owner, const struct stat&
   if (maker == ::geteuid() || maker == 0 || maker == file.st_uid) {
     return true;
   }
-  const bool handed_down = (folder.st_mode & S_ISGID) != 0 && folder.st_gid == file.st_gid;
-  return (file.st_mode & S_IWGRP) != 0 &&
-         ((copy.st_gid == file.st_gid && !handed_down) || InGroup(maker, file.st_gid));
+  std::vector<gid_t> groups = AccountGroups(maker);
+  const bool handed_down = (folder.st_mode & S_ISGID) != 0 && folder.st_gid == copy.st_gid;
+  if (!handed_down) {
+    groups.push_back(copy.st_gid);
+  }
+  return MayWrite(maker, groups, file, file_descriptor);
 }
 
 // Writes `bytes` over the file's own, in place, and makes it reach the disk.
@@ -391,7 +374,7 @@ bool RestoreRewrite(const fs::path& folder, const SaveMarkerRecord& record, uid_
   if (!file.Valid() || ::fstat(copy.Get(), &copy_status) != 0 ||
       ::fstat(file.Get(), &file_status) != 0 || !S_ISREG(file_status.st_mode) ||
       ::stat(folder.c_str(), &folder_status) != 0 ||
-      !TrustedCopy(copy_status, marker_owner, file_status, folder_status)) {
+      !TrustedCopy(copy_status, marker_owner, file_status, file.Get(), folder_status)) {
     return false;
   }
   const std::optional<std::string> bytes = ReadAll(copy.Get(), kLargestEditableFile);
@@ -400,6 +383,46 @@ bool RestoreRewrite(const fs::path& folder, const SaveMarkerRecord& record, uid_
   }
   ::unlink(copy_path.c_str());
   return true;
+}
+
+// A marker is a dead save of the file only when its maker could have saved
+// the file: us, root, the file's owner, or someone the file's permissions
+// let write it. Anything else is someone else's file that the marker's
+// name happens to fit, and nothing it names is touched. Where the file is
+// missing, only our own or root's marker counts.
+bool MarkerTrusted(const fs::path& folder, const std::string& file_name,
+                   const struct stat& marker) {
+  const uid_t maker = marker.st_uid;
+  if (maker == ::geteuid() || maker == 0) {
+    return true;
+  }
+  const Descriptor file(
+      ::open((folder / file_name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  struct stat status {};
+  struct stat holder {};
+  if (!file.Valid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      ::stat(folder.c_str(), &holder) != 0) {
+    return false;
+  }
+  if (maker == status.st_uid) {
+    return true;
+  }
+  std::vector<gid_t> groups = AccountGroups(maker);
+  if ((holder.st_mode & S_ISGID) == 0 || holder.st_gid != marker.st_gid) {
+    groups.push_back(marker.st_gid);  // only a member can have given it
+  }
+  return MayWrite(maker, groups, status, file.Get());
+}
+
+// The account name of `uid`, or its number.
+std::string UserName(uid_t uid) {
+  std::array<char, 4096> text{};
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) == 0 && found != nullptr) {
+    return entry.pw_name;
+  }
+  return "user " + std::to_string(uid);
 }
 
 // A marker's record in the folder of `marker`: a file rewritten in place
@@ -414,9 +437,12 @@ bool UndoAbandonedSave(const fs::path& marker, const SaveMarkerRecord& record, u
   if (!record.rewriting.empty() && !RestoreRewrite(folder, record, marker_owner)) {
     return false;
   }
-  const auto regular = [](const fs::path& path) {
+  // Only what the marker's maker made: a file of that name someone else put
+  // there is theirs to remove.
+  const auto regular = [&](const fs::path& path) {
     struct stat status {};
-    return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    return ::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+           status.st_uid == marker_owner;
   };
   if (!record.backup.empty() && regular(folder / record.backup)) {
     struct stat file {};
@@ -484,14 +510,29 @@ SaveLockTry ClearAbandonedSave(const fs::path& marker_path) {
     return {SaveLockStep::Wait, {}};
   }
   const std::optional<std::string> bytes = ReadAll(marker.Get(), kLargestMarker);
-  const std::optional<SaveMarkerRecord> record = bytes ? ParseSaveMarker(*bytes) : std::nullopt;
+  const std::optional<SaveMarkerRecord> record =
+      bytes ? ParseSaveMarker(*bytes, MarkedFileName(name)) : std::nullopt;
+  const bool players = status.st_uid == ::geteuid();
   if (!record) {
-    return not_ours();
+    SaveLockTry refused = not_ours();
+    if (refused.step == SaveLockStep::NotOurs && !players) {
+      refused.reason = "belongs to another user (" + UserName(status.st_uid) +
+                       ") and is no launcher's; remove it, or ask its owner to";
+    }
+    return refused;
+  }
+  if (!MarkerTrusted(FolderOf(marker_path), std::string(MarkedFileName(name)), status)) {
+    return {SaveLockStep::NotOurs,
+            "belongs to another user (" + UserName(status.st_uid) +
+                "), who may not write the settings file, so it is no save of it; remove it, "
+                "or ask its owner to"};
   }
   if (!UndoAbandonedSave(marker_path, *record, status.st_uid)) {
-    return {SaveLockStep::Failed, name + " was left by a save that did not finish, and " +
-                                      record->file + " cannot be put back from " +
-                                      record->rewriting + " by this user"};
+    return {SaveLockStep::Failed, name + " was left by a save of " + UserName(status.st_uid) +
+                                      "'s that did not finish, and this user cannot put " +
+                                      record->file + " back from " + record->rewriting +
+                                      ": the file may be half written. " + UserName(status.st_uid) +
+                                      "'s launcher, or the file's owner's, can finish it"};
   }
   if (!NamesOpenFile(marker_path, marker.Get())) {
     return {SaveLockStep::Again, {}};  // someone else cleared it meanwhile
@@ -567,12 +608,36 @@ SaveLockTry TryToLockSave(const fs::path& target, const fs::path& path,
   return {SaveLockStep::Taken, {}};
 }
 
+fs::path MarkerOf(const fs::path& target) {
+  return FolderOf(target) / (target.filename().string() + std::string(kSaveMarkerSuffix));
+}
+
+// A dead save this launcher cannot finish may have left the file half
+// written, and nothing may start from it: why not, when there is one. A save
+// running now is waited for; another user's file in the marker's place is
+// no save of this file.
+std::optional<std::string> UnfinishedSave(const fs::path& target) {
+  const fs::path marker = MarkerOf(target);
+  struct stat status {};
+  if (::lstat(marker.c_str(), &status) != 0) {
+    return std::nullopt;
+  }
+  const std::string name = marker.filename().string();
+  std::string refusal = TakeSaveLockBy(name, name + " beside it", [&] {
+    if (::lstat(marker.c_str(), &status) != 0) {
+      return SaveLockTry{SaveLockStep::Taken, {}};
+    }
+    SaveLockTry tried = ClearAbandonedSave(marker);
+    return tried.step == SaveLockStep::NotOurs ? SaveLockTry{SaveLockStep::Taken, {}} : tried;
+  });
+  return refusal.empty() ? std::nullopt : std::optional(std::move(refusal));
+}
+
 // Takes the save lock of `target`; why not, if it cannot. `linked`: the file
 // is a link to `target`, and the marker, beside the target, is named in full.
 std::optional<std::string> TakeSaveLock(const fs::path& target, bool linked,
                                         std::optional<SaveLock>& lock) {
-  const fs::path path =
-      FolderOf(target) / (target.filename().string() + std::string(kSaveMarkerSuffix));
+  const fs::path path = MarkerOf(target);
   const std::string name = path.filename().string();
   std::string refusal = TakeSaveLockBy(name, linked ? path.string() : name + " beside it",
                                        [&] { return TryToLockSave(target, path, lock); });
@@ -679,35 +744,30 @@ mode_t CurrentUmask() {
 // then does not count), else 0666 less the umask.
 mode_t NewFileModes(const fs::path& folder) {
 #ifdef __linux__
-  std::array<char, 1024> acl{};
+  std::array<char, 1024> value{};
   const ssize_t size =
-      ::getxattr(folder.c_str(), "system.posix_acl_default", acl.data(), acl.size());
-  // A version word, then entries of a 16-bit tag, 16-bit permissions and a
-  // 32-bit id.
-  constexpr std::size_t kHeader = 4;
-  constexpr std::size_t kEntry = 8;
-  if (size > static_cast<ssize_t>(kHeader)) {
+      ::getxattr(folder.c_str(), "system.posix_acl_default", value.data(), value.size());
+  const std::optional<std::vector<AclEntry>> acl =
+      size > 0 ? ParseAcl(std::string_view(value.data(), static_cast<std::size_t>(size)))
+               : std::nullopt;
+  if (acl && !acl->empty()) {
     unsigned owner = 0;
     unsigned group = 0;
     unsigned mask = 8;  // none yet
     unsigned others = 0;
-    for (std::size_t at = kHeader; at + kEntry <= static_cast<std::size_t>(size); at += kEntry) {
-      std::uint16_t tag = 0;
-      std::uint16_t permissions = 0;
-      std::memcpy(&tag, acl.data() + at, sizeof tag);
-      std::memcpy(&permissions, acl.data() + at + 2, sizeof permissions);
-      const unsigned bits = permissions & 6U;
-      switch (tag) {
-        case 0x01:  // the owner
+    for (const AclEntry& entry : *acl) {
+      const unsigned bits = entry.permissions & 6U;
+      switch (entry.tag) {
+        case kAclOwner:
           owner = bits;
           break;
-        case 0x04:  // the owning group
+        case kAclOwningGroup:
           group = bits;
           break;
-        case 0x10:  // the mask, which stands for the group bits when present
+        case kAclMask:  // stands for the group bits when present
           mask = bits;
           break;
-        case 0x20:  // others
+        case kAclOthers:
           others = bits;
           break;
         default:  // named users and groups: the mask covers them
@@ -784,8 +844,8 @@ unsigned UniqueNumber() {
 // exclusively (a name someone planted is skipped), readable by the file's
 // group where the file is, so that its owner can put it back, and on the
 // disk. Its name, or why not.
-Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, const struct stat& file,
-                          SaveLock& lock) {
+Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, int file_descriptor,
+                          const struct stat& file, SaveLock& lock) {
   const std::string name = target.filename().string();
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string copy_name = SaveWorkingName(name, UniqueNumber(), SaveMarkerName::Rewriting);
@@ -803,11 +863,9 @@ Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, const 
     if (!copy.Valid()) {
       return {std::nullopt, Because("cannot create a file beside it", errno)};
     }
-    // The file's group shows that we are its member (TrustedCopy).
-    if (::fchown(copy.Get(), static_cast<uid_t>(-1), file.st_gid) == 0 &&
-        (file.st_mode & S_IRGRP) != 0) {
-      ::fchmod(copy.Get(), 0640);
-    }
+    // The file's group shows that we are its member (TrustedCopy), and the
+    // file's owner can read it to put it back.
+    OpenToTheFilesReaders(copy.Get(), file_descriptor, file);
     if (!WriteAll(copy.Get(), bytes) || ::fsync(copy.Get()) != 0 || !copy.Close()) {
       const int error = errno;
       ::unlink(path.c_str());
@@ -832,7 +890,7 @@ Prepared MakeRecoveryCopy(const fs::path& target, std::string_view bytes, const 
 std::optional<SaveResult> RewriteInPlace(const fs::path& target, int file, const struct stat& read,
                                          const std::string& current, const std::string& updated,
                                          SaveLock& lock) {
-  const Prepared copy = MakeRecoveryCopy(target, current, read, lock);
+  const Prepared copy = MakeRecoveryCopy(target, current, file, read, lock);
   if (!copy.path) {
     return Failed(copy.reason);
   }
@@ -990,7 +1048,8 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
     return Failed("the new values cannot be written into it");
   }
   if (*updated == *current) {
-    return Saved();
+    const std::optional<std::string> unfinished = UnfinishedSave(target);
+    return unfinished ? Failed(*unfinished) : Saved();
   }
   if (std::optional<std::string> refused = WriteRefusal(target, read, updated->size())) {
     return Failed(*refused);
@@ -1059,8 +1118,7 @@ void FinishInterruptedSave(const fs::path& requested) {
   if (!followed.path) {
     return;
   }
-  const fs::path marker = FolderOf(*followed.path) /
-                          (followed.path->filename().string() + std::string(kSaveMarkerSuffix));
+  const fs::path marker = MarkerOf(*followed.path);
   struct stat status {};
   if (::lstat(marker.c_str(), &status) == 0) {
     ClearAbandonedSave(marker);

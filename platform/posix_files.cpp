@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <functional>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -11,6 +13,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/posix_atomic_file.h"
+#include "platform/posix_file_rights.h"
 #include "platform/posix_paths.h"
 #include "platform/profile_file.h"
 
@@ -45,7 +48,9 @@ bool Admits(unsigned mask, const fs::path& entry, std::string_view name) {
          (!hidden || (mask & kAttrHidden) != 0);
 }
 
-std::string FirstMatchInFolder(const fs::path& folder, const std::string& pattern, unsigned mask) {
+// `may_take` says of a name that passes the rest whether it may be taken.
+std::string FirstMatchInFolder(const fs::path& folder, const std::string& pattern, unsigned mask,
+                               const std::function<bool(const fs::path&)>& may_take) {
   const fs::path listing = folder.empty() ? fs::path(".") : folder;
   std::error_code error;
   fs::directory_iterator it(listing, error);
@@ -55,7 +60,8 @@ std::string FirstMatchInFolder(const fs::path& folder, const std::string& patter
   std::optional<std::string> best;
   const auto consider = [&](const std::string& name) {
     if (MatchesWildcards(pattern, name) && (!best || ComesBeforeInListing(name, *best)) &&
-        Admits(mask, listing / name, name)) {
+        Admits(mask, listing / name, name) &&
+        (name == "." || name == ".." || may_take(listing / name))) {
       best = name;
     }
   };
@@ -142,18 +148,46 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
     }
     std::error_code error;
     if (pattern.back() == kPathSeparator) {
-      return fs::is_directory(ResolveCaseInsensitive(pattern), error) ? "." : "";
+      const fs::path folder = ResolveCaseInsensitive(pattern);
+      return fs::is_directory(folder, error) && Trusted(folder) ? "." : "";
     }
     const fs::path given(pattern);
     const std::string last = given.filename().string();
     if (HasWildcards(last)) {
-      return FirstMatchInFolder(ResolveCaseInsensitive(given.parent_path()), last, mask);
+      const fs::path folder = ResolveCaseInsensitive(given.parent_path());
+      // In a folder every user may write, each name is looked at too.
+      struct stat status {};
+      const bool shared = ::stat(folder.c_str(), &status) == 0 && EveryoneMayWrite(status);
+      return Trusted(folder) ? FirstMatchInFolder(
+                                   folder, last, mask,
+                                   [&](const fs::path& entry) { return !shared || Trusted(entry); })
+                             : std::string();
     }
     const fs::path entry = ResolveCaseInsensitive(given);
     const std::string name = entry.filename().string();
-    return Admits(mask, entry, name) ? name : std::string();
+    return Admits(mask, entry, name) && Trusted(entry) ? name : std::string();
   } catch (const std::exception&) {
     return {};
+  }
+}
+
+bool NativePlatform::Trusted(const std::string& entry) {
+  const PathTrust trust = TrustOfPath(entry);
+  if (!trust.unsafe_folder.empty()) {
+    TellOnce("warning: every user may write to " + trust.unsafe_folder +
+             ", so anyone could replace the game's files there; keep the game in a folder only "
+             "you (or your group) may write");
+  }
+  if (!trust.stranger.empty()) {
+    TellOnce(StrangersEntryText(trust.stranger));
+    return false;
+  }
+  return true;
+}
+
+void NativePlatform::TellOnce(const std::string& text) {
+  if (told_.insert(text).second) {
+    std::cerr << "zephran-loader: " << text << '\n' << std::flush;
   }
 }
 

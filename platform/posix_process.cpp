@@ -28,6 +28,7 @@
 
 #include "platform/flush_output.h"
 #include "platform/native_platform.h"
+#include "platform/posix_file_rights.h"
 #include "platform/posix_paths.h"
 #include "platform/posix_text_viewer.h"
 
@@ -53,6 +54,9 @@ struct Launch {
 struct Prepared {
   std::optional<Launch> launch;
   std::string reason;
+  // Refused as another user's, which the player hears before anything is
+  // written.
+  bool strangers = false;
 };
 
 // How the started program tells the launcher why it did not get going.
@@ -216,6 +220,11 @@ Prepared Prepare(const CommandLine& command) {
   // bytes could wait for ever.
   if (!fs::is_regular_file(status)) {
     return Refuse("it is not a regular file");
+  }
+  if (const PathTrust trust = TrustOfPath(program.string()); !trust.stranger.empty()) {
+    Prepared refused = Refuse(StrangersEntryText(trust.stranger));
+    refused.strangers = true;
+    return refused;
   }
   if (HasWindowsProgramName(program)) {
     int read_error = 0;
@@ -672,6 +681,11 @@ std::string NativePlatform::CheckStart(const CommandLine& command) {
   try {
     // What cannot even be prepared, StartProgram tells.
     const Prepared prepared = Prepare(command);
+    if (prepared.strangers) {
+      const std::string refusal = "Cannot start " + command.program + ": " + prepared.reason;
+      TellOnce(refusal);
+      return refusal;
+    }
     if (!prepared.launch || prepared.launch->windows_program.empty() ||
         WindowsMachine(prepared.launch->windows_program) != kMachineI386 ||
         !Lacks32BitLoader(prepared.launch->executable)) {

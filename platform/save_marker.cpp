@@ -42,6 +42,12 @@ std::vector<std::string_view> Lines(std::string_view bytes) {
 
 }  // namespace
 
+std::string_view MarkedFileName(std::string_view marker_name) {
+  return marker_name.ends_with(kSaveMarkerSuffix) && marker_name.size() > kSaveMarkerSuffix.size()
+             ? marker_name.substr(0, marker_name.size() - kSaveMarkerSuffix.size())
+             : std::string_view();
+}
+
 std::string SaveMarkerStart(std::string_view file) {
   return std::string(kHeader) + "\r\nfile=" + std::string(file) + "\r\n";
 }
@@ -64,7 +70,7 @@ std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerNa
   return text;
 }
 
-std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
+std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes, std::string_view file) {
   SaveMarkerRecord record;
   const std::vector<std::string_view> lines = Lines(bytes);
   if (lines.empty()) {
@@ -90,7 +96,9 @@ std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes) {
     }
     *field = value;
   }
-  if (!record.file.empty() && !PlainName(record.file)) {
+  // A marker stands beside the one file it is named for, and speaks for
+  // that file alone.
+  if (!record.file.empty() && (record.file != file || !PlainName(record.file))) {
     return std::nullopt;
   }
   if ((record.file.empty() &&
@@ -125,7 +133,9 @@ std::string TakeSaveLockBy(std::string_view marker, std::string_view where,
         std::this_thread::sleep_for(kSaveLockPoll);
         break;
       case SaveLockStep::NotOurs:
-        return std::string(where) + " was not made by a launcher; remove it to save";
+        return std::string(where) + (tried.reason.empty()
+                                         ? " was not made by a launcher; remove it to save"
+                                         : " " + tried.reason);
       case SaveLockStep::Failed:
         return std::move(tried.reason);
     }

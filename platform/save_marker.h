@@ -21,6 +21,10 @@ namespace zephran::platform {
 // "<file>.saving~" beside the file, for the file's own name.
 inline constexpr std::string_view kSaveMarkerSuffix = ".saving~";
 
+// The settings file's name for a marker's own name (as the folder spells
+// it): the name less kSaveMarkerSuffix, or empty text for a name without it.
+std::string_view MarkedFileName(std::string_view marker_name);
+
 // The byte range every launcher locks in the marker: far past what it holds,
 // so that a lock (which Windows enforces on reads) never stands in the way
 // of reading it. Wine hands a LockFileEx lock on to Linux as the same fcntl
@@ -54,19 +58,22 @@ std::string SaveMarkerLine(SaveMarkerName name, std::string_view value);
 std::string SaveWorkingName(std::string_view file, unsigned unique, SaveMarkerName name);
 inline constexpr std::size_t kSaveWorkingNameExtra = 10;  // ".1a2b.new~"
 
-// The record a launcher wrote, or nullopt when the bytes are not a marker of
-// ours, or name anything but the file's own working files (so that a
-// marker made up by someone else can never make us touch another file). An
-// empty marker, or one whose last line was cut short, is ours: its maker
-// died while writing it.
-std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes);
+// The record a launcher wrote in the marker of settings file `file` (the
+// marker's own name less kSaveMarkerSuffix), or nullopt when the bytes are
+// not a marker of ours: not a launcher's, naming another file than `file`,
+// or anything but that file's own working files (so that a marker made up
+// by someone else can never make us touch another file). An empty marker,
+// or one whose last line was cut short, is ours: its maker died while
+// writing it.
+std::optional<SaveMarkerRecord> ParseSaveMarker(std::string_view bytes, std::string_view file);
 
 // What one try at the save lock came to, on either system.
 enum class SaveLockStep {
   Taken,    // our marker, locked and in place
   Again,    // a dead save's marker cleared, or ours taken from us: try again now
   Wait,     // another launcher is saving
-  NotOurs,  // a link or a file that is no marker is in the way
+  NotOurs,  // a link, a file that is no marker, or another user's is in the way
+            // (the reason then says whose, after the marker's name)
   Failed,   // with the reason
 };
 

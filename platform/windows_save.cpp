@@ -163,6 +163,14 @@ std::wstring WhereItLeads(const std::wstring& path) {
   return final_path.empty() ? path : final_path;
 }
 
+// The name of an existing entry as its folder spells it (the system finds
+// it whatever the case of `path`), UTF-8; empty text when it is missing.
+std::string OnDiskName(const std::wstring& path) {
+  WIN32_FIND_DATAW found{};
+  const FindHandle search(::FindFirstFileW(path.c_str(), &found));
+  return search.Valid() ? Utf8FromUtf16(found.cFileName) : std::string();
+}
+
 std::wstring Sibling(const std::wstring& path, std::string_view name) {
   return Joined(FolderPart(path), Utf16FromUtf8(name));
 }
@@ -317,7 +325,9 @@ SaveLockTry ClearAbandonedSave(const std::wstring& marker_path) {
     return {SaveLockStep::Failed, Because("cannot read " + marker_name, error)};
   }
   const std::optional<SaveMarkerRecord> record =
-      bytes.size() <= kLargestMarker ? ParseSaveMarker(bytes) : std::nullopt;
+      bytes.size() <= kLargestMarker
+          ? ParseSaveMarker(bytes, MarkedFileName(OnDiskName(marker_path)))
+          : std::nullopt;
   if (!record) {
     return not_ours();
   }

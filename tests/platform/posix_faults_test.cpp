@@ -39,6 +39,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/posix_atomic_file.h"
+#include "platform/posix_file_rights.h"
 #include "platform/profile_file.h"
 #include "platform/standard_descriptors.h"
 #include "tests/platform/posix_temp_folder.h"
@@ -804,10 +805,152 @@ TEST_F(PosixFaultsTest, AnotherLaunchersSaveIsWaitedForBrieflyAndADeadOnesCleare
   const SaveResult result =
       platform_.WriteProfileStrings(Values(zephran::testing::kWindowedLaunch), file.string());
   EXPECT_EQ(result.reason,
-            "zephran.ini.saving~ was left by a save that did not finish, and zephran.ini cannot "
-            "be put back from zephran.ini.1a2b.old~ by this user");
+            "zephran.ini.saving~ beside it belongs to another user (user 4324), who may not "
+            "write the settings file, so it is no save of it; remove it, or ask its owner to");
   EXPECT_EQ(Read(file), before);
   EXPECT_TRUE(fs::exists(copy));
+}
+
+// Another user of a shared folder plants a dead save's marker and its copy.
+// The file belongs to 4321 and its group 4322; under its ACL the group may
+// only read it, 4323 may write it by name, and 4326, though in the group,
+// may not even read it (the mask still shows the group bits as rw).
+TEST_F(PosixFaultsTest, OnlyASaveByWhomTheFileLetsWriteIsPutBack) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out files of other users";
+  struct AclRule {
+    std::uint32_t version = 2;
+    struct {
+      std::uint16_t tag;
+      std::uint16_t perm;
+      std::uint32_t id;
+    } entries[6] = {{0x01, 6, ~0u}, {0x02, 6, 4323}, {0x02, 0, 4326},
+                    {0x04, 4, ~0u}, {0x10, 6, ~0u},  {0x20, 0, ~0u}};
+  } rule;
+  const std::string acl(reinterpret_cast<const char*>(&rule), sizeof rule);
+  const gid_t family = 4322;
+  const auto lay_out = [&](const fs::path& path, uid_t owner, unsigned mode) {
+    fs::permissions(path, fs::perms(mode));
+    ASSERT_EQ(::chown(path.c_str(), owner, family), 0);
+  };
+  struct Row {
+    const char* name;
+    uid_t maker;
+    const char* names;  // the file the marker is for
+    bool put_back;
+  };
+  for (const Row& row : {Row{"a member the ACL lets only read", 4325, "zephran.ini", false},
+                         Row{"a marker for the game's program", 4323, "ZP1.EXE", false},
+                         Row{"a writer named in the ACL", 4323, "zephran.ini", true}}) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = root_ / row.name;
+    const fs::path file = Write(folder / "zephran.ini", kSettings);
+    const fs::path program = Write(folder / "ZP1.EXE", "MZ the game");
+    lay_out(folder, 4321, 0775);
+    lay_out(file, 4321, 0664);
+    lay_out(program, 4321, 0775);
+    ASSERT_EQ(::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    const std::string copy_name = std::string(row.names) + ".0000.old~";
+    const fs::path marker =
+        Write(folder / "zephran.ini.saving~",
+              "Zephran Loader+ save in progress\r\nfile=" + std::string(row.names) +
+                  "\r\nrewriting=" + copy_name + "\r\n");
+    const fs::path copy = Write(folder / copy_name, "[Display]\r\nScreenWidth=1\r\n", 0640);
+    lay_out(marker, row.maker, 0644);
+    lay_out(copy, row.maker, 0640);
+
+    platform_.FinishInterruptedSave(file.string());
+    EXPECT_EQ(Read(file), row.put_back ? "[Display]\r\nScreenWidth=1\r\n" : kSettings);
+    EXPECT_EQ(Read(program), "MZ the game");
+    EXPECT_EQ(fs::exists(marker), !row.put_back);
+  }
+}
+
+// The recovery copy of a file rewritten in place is read by whom the file is
+// read by, and by no one else.
+TEST_F(PosixFaultsTest, ARecoveryCopyIsReadByNoOneTheFileDenies) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out files of other users";
+  const fs::path file = Write("family/zephran.ini", kSettings, 0664);
+  ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
+  ASSERT_EQ(::chown(file.parent_path().c_str(), 4321, 4322), 0);
+  fs::permissions(file.parent_path(), fs::perms(0775));
+  // The group reads; 4326, in the group, is refused by name; 4323 writes.
+  const std::string acl = AclValue({{kAclOwner, 6, 0},
+                                    {kAclNamedUser, 6, 4323},
+                                    {kAclNamedUser, 0, 4326},
+                                    {kAclOwningGroup, 4, 0},
+                                    {kAclMask, 6, 0},
+                                    {kAclOthers, 0, 0}});
+  ASSERT_EQ(::setxattr(file.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+  const fs::path copy = file.parent_path() / "zephran.ini.0000.old~";
+  const int made = RunInChild([&] {
+    if (!Become(4323, 4322)) {
+      return 125;
+    }
+    const int descriptor = ::open(file.c_str(), O_RDONLY);
+    struct stat status {};
+    const int copy_descriptor = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (descriptor < 0 || copy_descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+      return 1;
+    }
+    OpenToTheFilesReaders(copy_descriptor, descriptor, status);
+    return 0;
+  });
+  ASSERT_TRUE(WIFEXITED(made) && WEXITSTATUS(made) == 0) << DescribeStatus(made);
+  for (const auto& [uid, reads] : std::vector<std::pair<uid_t, bool>>{
+           {4321, true}, {4323, true}, {4325, true}, {4326, false}, {4327, false}}) {
+    const int status = RunInChild([&] {
+      return Become(uid, uid == 4327 ? 4327 : 4322) && ::open(copy.c_str(), O_RDONLY) >= 0 ? 0 : 1;
+    });
+    EXPECT_EQ(WIFEXITED(status) && WEXITSTATUS(status) == 0, reads) << "user " << uid;
+  }
+}
+
+// In a folder every user may write, what another user put there is not
+// taken for the game's: not the settings file (the launcher goes on to
+// zp/), not the game's program, not a save; the player's own and root's are.
+TEST_F(PosixFaultsTest, WhatAnotherUserPutsInAFolderEveryoneWritesIsNotTheGames) {
+  ASSERT_EQ(::geteuid(), 0u) << "needs root to lay out files of other users";
+  const uid_t player = 4321;
+  const uid_t stranger = 4325;
+  struct Row {
+    const char* name;
+    unsigned folder_mode;
+    uid_t owner;
+    bool taken;
+  };
+  for (const Row& row : {Row{"a stranger's in a sticky folder", 01777, stranger, false},
+                         Row{"a stranger's in an open folder", 0777, stranger, false},
+                         Row{"the player's in an open folder", 0777, player, true},
+                         Row{"root's in a sticky folder", 01777, 0, true},
+                         Row{"a stranger's in the family's folder", 0775, stranger, true}}) {
+    SCOPED_TRACE(row.name);
+    const fs::path folder = root_ / row.name;
+    for (const char* name : {"zephran.ini", "ZP1.EXE", "savegames/slot1/Chapter 2.nam"}) {
+      const fs::path entry = Write(folder / name, "#!/bin/sh\n", 0755);
+      ASSERT_EQ(::chown(entry.c_str(), row.owner, row.owner), 0);
+    }
+    Write(folder / "zp/zephran.ini", kSettings);
+    for (const char* sub : {"", "savegames", "savegames/slot1"}) {
+      ASSERT_EQ(::chown((folder / sub).c_str(), player, 4322), 0);
+      fs::permissions(folder / sub, fs::perms(row.folder_mode));
+    }
+    const int status = RunInChild([&] {
+      if (!Become(player, 4322)) {
+        return 125;
+      }
+      TestPlatform platform;
+      const bool settings =
+          platform.FirstDirEntry((folder / "zephran.ini").string(), kAttrAny) == "zephran.ini";
+      const bool save =
+          platform.FirstDirEntry((folder / "savegames/slot1/*.nam").string(), 0) == "Chapter 2.nam";
+      const std::string refusal = platform.CheckStart({(folder / "ZP1.EXE").string(), {}});
+      const bool zp =
+          platform.FirstDirEntry((folder / "zp/zephran.ini").string(), kAttrAny) == "zephran.ini";
+      const bool told = refusal.find("belongs to another user") != std::string::npos;
+      return (settings == row.taken && save == row.taken && told != row.taken && zp) ? 0 : 1;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << DescribeStatus(status);
+  }
 }
 
 // Every state the file may be in while the writer runs from `start`: after
@@ -868,7 +1011,9 @@ TEST_F(PosixFaultsTest, AWriterKilledAnywhereLeavesOneOfTheStatesOfItsWrites) {
     SCOPED_TRACE(in_place ? "rewritten in place by a second player" : "replaced by its owner");
     const fs::path folder = root_ / (in_place ? "in-place" : "replaced");
     const fs::path file = Write(folder / "zephran.ini", kSettings, 0660);
-    fs::permissions(folder, fs::perms(0777));
+    // A family's folder: its group may write it.
+    fs::permissions(folder, fs::perms(0770));
+    ASSERT_EQ(::chown(folder.c_str(), 0, 4322), 0);
     if (in_place) {
       ASSERT_EQ(::chown(file.c_str(), 4321, 4322), 0);
     }
