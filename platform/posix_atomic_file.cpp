@@ -613,24 +613,17 @@ fs::path MarkerOf(const fs::path& target) {
 }
 
 // A dead save this launcher cannot finish may have left the file half
-// written, and nothing may start from it: why not, when there is one. A save
-// running now is waited for; another user's file in the marker's place is
-// no save of this file.
+// written, and nothing may start from it: why not, when there is one. One
+// look: a save running now is another launcher's, which may be the very one
+// that wrote these values.
 std::optional<std::string> UnfinishedSave(const fs::path& target) {
   const fs::path marker = MarkerOf(target);
   struct stat status {};
   if (::lstat(marker.c_str(), &status) != 0) {
     return std::nullopt;
   }
-  const std::string name = marker.filename().string();
-  std::string refusal = TakeSaveLockBy(name, name + " beside it", [&] {
-    if (::lstat(marker.c_str(), &status) != 0) {
-      return SaveLockTry{SaveLockStep::Taken, {}};
-    }
-    SaveLockTry tried = ClearAbandonedSave(marker);
-    return tried.step == SaveLockStep::NotOurs ? SaveLockTry{SaveLockStep::Taken, {}} : tried;
-  });
-  return refusal.empty() ? std::nullopt : std::optional(std::move(refusal));
+  SaveLockTry tried = ClearAbandonedSave(marker);
+  return tried.step == SaveLockStep::Failed ? std::optional(std::move(tried.reason)) : std::nullopt;
 }
 
 // Takes the save lock of `target`; why not, if it cannot. `linked`: the file

@@ -13,6 +13,7 @@
 
 #include "platform/native_platform.h"
 #include "platform/windows_entries.h"
+#include "platform/windows_file_rights.h"
 #include "platform/windows_newer_calls.h"
 #include "platform/windows_save.h"
 #include "platform/windows_text.h"
@@ -117,19 +118,27 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
   // FindFirstFile fails for "folder\", where the runtime's Dir gave the
   // folder's first entry, which is always ".".
   if (pattern.back() == '\\' || pattern.back() == '/') {
-    return IsFolder(pattern) ? "." : "";
+    return IsFolder(pattern) && Trusted(pattern.substr(0, pattern.size() - 1)) ? "." : "";
   }
+  const std::wstring wide = Utf16FromUtf8(pattern);
   WIN32_FIND_DATAW entry{};
-  const FindHandle search(::FindFirstFileW(Utf16FromUtf8(pattern).c_str(), &entry));
+  const FindHandle search(::FindFirstFileW(wide.c_str(), &entry));
   if (!search.Valid()) {
     return {};
   }
+  const std::wstring folder = FolderPart(wide);
   do {
-    if (Admits(mask, entry.dwFileAttributes)) {
-      return Utf8FromUtf16(entry.cFileName);
+    const std::wstring name = entry.cFileName;
+    if (Admits(mask, entry.dwFileAttributes) &&
+        (name == L"." || name == L".." || Trusted(Utf8FromUtf16(Joined(folder, name))))) {
+      return Utf8FromUtf16(name);
     }
   } while (::FindNextFileW(search.Get(), &entry) != FALSE);
   return {};
+}
+
+bool NativePlatform::Trusted(const std::string& entry) {
+  return TrustOfPath(Utf16FromUtf8(entry)).stranger.empty();
 }
 
 void NativePlatform::SetNormalAttributes(const std::string& file) {

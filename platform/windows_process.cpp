@@ -10,6 +10,7 @@
 #include "platform/flush_output.h"
 #include "platform/native_platform.h"
 #include "platform/windows_command_line.h"
+#include "platform/windows_file_rights.h"
 #include "platform/windows_text.h"
 
 namespace zephran::platform {
@@ -69,8 +70,11 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
 
 // CreateProcessW has already said whether the program started, and a Windows
 // program needs no loader that could fail after it: nothing is watched here.
-std::string NativePlatform::CheckStart(const CommandLine& /*command*/) {
-  return {};
+std::string NativePlatform::CheckStart(const CommandLine& command) {
+  const PathTrust trust = TrustOfPath(Utf16FromUtf8(command.program));
+  return trust.stranger.empty()
+             ? std::string()
+             : "Cannot start " + command.program + ": " + StrangersEntryText(trust);
 }
 
 StartWatch NativePlatform::WatchStart(std::chrono::milliseconds /*limit*/) {

@@ -17,6 +17,7 @@
 #include "platform/save_marker.h"
 #include "platform/windows_api.h"
 #include "platform/windows_entries.h"
+#include "platform/windows_file_rights.h"
 #include "platform/windows_text.h"
 
 namespace zephran::platform {
@@ -146,10 +147,11 @@ DWORD FlushToDisk(const std::wstring& path) {
 }
 
 // Removes a file this launcher made, and only that: the entry must still be
-// the plain file of that name, not something put in its place since.
+// the plain file of that name, not something put in its place since, nor
+// anyone else's.
 void RemoveOwnFile(const std::wstring& path) {
-  const FileHandle file(OpenEntry(path, DELETE | FILE_READ_ATTRIBUTES));
-  if (file.Valid() && IsPlainFileAt(file.Get(), path)) {
+  const FileHandle file(OpenEntry(path, DELETE | READ_CONTROL | FILE_READ_ATTRIBUTES));
+  if (file.Valid() && IsPlainFileAt(file.Get(), path) && OwnedByPlayerOrSystem(file.Get())) {
     DeleteOpened(file.Get());
   }
 }
@@ -237,8 +239,8 @@ bool RestoreRewrite(const std::wstring& marker_path, const SaveMarkerRecord& rec
   BY_HANDLE_FILE_INFORMATION info{};
   const FileHandle file(OpenEntry(file_path, GENERIC_WRITE | FILE_READ_ATTRIBUTES));
   std::string bytes;
-  if (!file.Valid() || !IsPlainFileAt(copy.Get(), copy_path) ||
-      !IsPlainFileAt(file.Get(), file_path) ||
+  if (!file.Valid() || !OwnedByPlayerOrSystem(copy.Get()) ||
+      !IsPlainFileAt(copy.Get(), copy_path) || !IsPlainFileAt(file.Get(), file_path) ||
       ::GetFileInformationByHandle(copy.Get(), &info) == FALSE || info.nNumberOfLinks != 1 ||
       ReadHandle(copy.Get(), kLargestProfileFile, bytes) != ERROR_SUCCESS ||
       bytes.size() > kLargestProfileFile) {
@@ -268,8 +270,9 @@ bool UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& 
     const std::wstring backup = Sibling(marker_path, record.backup);
     bool plain = false;
     {
-      const FileHandle kept(OpenEntry(backup, FILE_READ_ATTRIBUTES));
-      plain = kept.Valid() && IsPlainFileAt(kept.Get(), backup);
+      const FileHandle kept(OpenEntry(backup, READ_CONTROL | FILE_READ_ATTRIBUTES));
+      plain =
+          kept.Valid() && IsPlainFileAt(kept.Get(), backup) && OwnedByPlayerOrSystem(kept.Get());
     }
     // Killed between ReplaceFileW's two steps: the file is there under its
     // backup name only.
@@ -283,6 +286,19 @@ bool UndoAbandonedSave(const std::wstring& marker_path, const SaveMarkerRecord& 
     RemoveOwnFile(Sibling(marker_path, record.copy));
   }
   return true;
+}
+
+// What stands in the way when a marker is another user's. Under Wine every
+// other user's file looks alike, so this program can neither finish their
+// save nor tell it from a file planted to look like one.
+std::string OthersMarkerText(const std::optional<SaveMarkerRecord>& record) {
+  if (record && !record->rewriting.empty()) {
+    return "belongs to another user, whose save of " + record->file +
+           " did not finish and may have left it half written: that user's launcher can finish "
+           "it (or, if no save of theirs was cut short, remove it)";
+  }
+  return "belongs to another user and is no save of this launcher's; remove it, or ask its owner "
+         "to";
 }
 
 // Another user's marker may be ours to look at but not to remove; one on
@@ -328,8 +344,19 @@ SaveLockTry ClearAbandonedSave(const std::wstring& marker_path) {
       bytes.size() <= kLargestMarker
           ? ParseSaveMarker(bytes, MarkedFileName(OnDiskName(marker_path)))
           : std::nullopt;
-  if (!record) {
-    return not_ours();
+  const bool players = OwnedByPlayerOrSystem(marker.Get());
+  if (!record || !players) {
+    SaveLockTry refused = not_ours();
+    if (refused.step == SaveLockStep::NotOurs && !players) {
+      refused.reason = OthersMarkerText(record);
+      // A save of theirs cut short while it rewrote the file in place may
+      // have left it half written: nothing starts from it here.
+      if (record && !record->rewriting.empty()) {
+        refused.step = SaveLockStep::Failed;
+        refused.reason = marker_name + " " + refused.reason;
+      }
+    }
+    return refused;
   }
   if (!UndoAbandonedSave(marker_path, *record)) {
     return {SaveLockStep::Failed, marker_name + " was left by a save that did not finish, and " +
@@ -393,6 +420,19 @@ std::string TakeSaveLock(const std::wstring& target, bool linked,
   const std::string name = Utf8FromUtf16(NamePart(path));
   return TakeSaveLockBy(name, linked ? Utf8FromUtf16(path) : name + " beside it",
                         [&] { return TryToLockSave(target, path, marker); });
+}
+
+// A dead save this launcher cannot finish may have left the file half
+// written, and nothing may start from it: why not, when there is one. One
+// look: a save running now is another launcher's, which may be the very one
+// that wrote these values.
+std::string UnfinishedSave(const std::wstring& target) {
+  const std::wstring marker = target + Utf16FromUtf8(kSaveMarkerSuffix);
+  if (!Exists(marker)) {
+    return {};
+  }
+  SaveLockTry tried = ClearAbandonedSave(marker);
+  return tried.step == SaveLockStep::Failed ? std::move(tried.reason) : std::string();
 }
 
 // A working file beside `target`, under a name no one else uses, recorded
@@ -683,6 +723,12 @@ SaveResult SaveProfileValues(const std::vector<ProfileValue>& values, const std:
   if (path.size() > kLongestSettingsPath) {
     return Failed(LengthRefusal(path.size(), "its path is "));
   }
+  // Where every user may add files, a file of another's, or a link anyone
+  // could have planted to lead the save to a file of the player's, is not
+  // the game's to write.
+  if (const PathTrust trust = TrustOfPath(path); !trust.stranger.empty()) {
+    return Failed(StrangersEntryText(trust));
+  }
   const std::wstring target = WhereItLeads(path);
   if (target.size() > kLongestSettingsPath) {
     return Failed(LengthRefusal(target.size(), "it is a link to a path "));
@@ -691,7 +737,8 @@ SaveResult SaveProfileValues(const std::vector<ProfileValue>& values, const std:
     return Failed("it is larger than 1 MiB, too large for a settings file");
   }
   if (HoldsAlready(values, file)) {
-    return Saved();
+    std::string unfinished = UnfinishedSave(target);
+    return unfinished.empty() ? Saved() : Failed(std::move(unfinished));
   }
   std::optional<SaveMarker> marker;
   if (std::string refusal = TakeSaveLock(target, target != path, marker); !refusal.empty()) {

@@ -11,9 +11,10 @@ namespace zephran::platform {
 namespace {
 
 // Indexed by SystemLibrary.
-constexpr std::array<const wchar_t*, 10> kFileNames = {
-    L"comctl32.dll",    L"ole32.dll",     L"oleaut32.dll", L"oleacc.dll", L"xinput1_4.dll",
-    L"xinput9_1_0.dll", L"xinput1_3.dll", L"kernel32.dll", L"user32.dll", L"ntdll.dll"};
+constexpr std::array<const wchar_t*, 11> kFileNames = {
+    L"comctl32.dll",  L"ole32.dll",       L"oleaut32.dll",  L"oleacc.dll",
+    L"xinput1_4.dll", L"xinput9_1_0.dll", L"xinput1_3.dll", L"kernel32.dll",
+    L"user32.dll",    L"ntdll.dll",       L"advapi32.dll"};
 
 bool AlwaysLoaded(SystemLibrary library) {
   return library == SystemLibrary::kKernel || library == SystemLibrary::kUser ||

@@ -21,6 +21,7 @@ enum class SystemLibrary {
   kKernel,  // kernel32
   kUser,    // user32
   kNative,  // ntdll: the calls beneath kernel32's, there since the first NT
+  kAdvapi,  // advapi32: who owns a file, who may write a folder
 };
 
 // Limits where libraries are searched for, before any is loaded after

@@ -858,6 +858,16 @@ TEST_F(PosixFaultsTest, OnlyASaveByWhomTheFileLetsWriteIsPutBack) {
     lay_out(marker, row.maker, 0644);
     lay_out(copy, row.maker, 0640);
 
+    if (row.put_back) {
+      // The owner cannot read the copy its maker kept to itself: nothing
+      // starts from the file, which may be half written, not even a launch
+      // that would write nothing.
+      fs::permissions(copy, fs::perms(0600));
+      const std::string said = SaveInChild(file, kUnchanged, [&] { return Become(4321, family); });
+      EXPECT_NE(said.find("user 4323's launcher, or the file's owner's, can finish it"),
+                std::string::npos)
+          << said;
+    }
     platform_.FinishInterruptedSave(file.string());
     EXPECT_EQ(Read(file), row.put_back ? "[Display]\r\nScreenWidth=1\r\n" : kSettings);
     EXPECT_EQ(Read(program), "MZ the game");

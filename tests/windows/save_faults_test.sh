@@ -13,6 +13,9 @@
 #   with ReplaceFileW, as on Windows) while a reader reads the file over and
 #   over: the reader never finds it missing after a rename, and the next
 #   start finds it whole.
+# - another user's files, as Wine shows them: a dead save's marker and copy,
+#   a marker naming the game, a settings file, a game and a link planted in a
+#   sticky folder everyone may write: none is acted on or taken for the game's.
 # - two launchers at once, two Windows ones, and the Linux one beside a
 #   Windows one: each waits for the other's save lock, or is refused saying so.
 #
@@ -164,6 +167,51 @@ save "$links/linked/zephran.ini" "a linked settings file"
   grep -q $'^ScreenWidth=320\r$' "$links/elsewhere/real.ini" ||
   fail "a linked settings file: $said, link $(readlink "$links/linked/zephran.ini")"
 [ "$(listing "$links/elsewhere/real.ini")" = "$before_target" ] || fail "the link's target folder changed"
+
+# --- Another user's files, as Wine shows them: every owner but the runner
+# looks alike, so only the runner's own files count.
+others=$work/others
+stranger=4325
+mkdir -p "$others/family" "$others/open/zp" "$others/home"
+chmod 0777 "$others/family" && chmod 1777 "$others/open"
+settings >"$others/family/zephran.ini"
+cp "$others/family/zephran.ini" "$work/family-before"
+printf 'MZ the game' >"$others/family/ZP1.EXE"
+plant_marker() { # FOLDER FILE OWNER: a dead in-place save's marker and copy
+  printf 'Zephran Loader+ save in progress\r\nfile=%s\r\nrewriting=%s.0000.old~\r\n' "$2" "$2" \
+    >"$1/zephran.ini.saving~"
+  printf '[Display]\r\nScreenWidth=1\r\n' >"$1/$2.0000.old~"
+  chown "$3" "$1/zephran.ini.saving~" "$1/$2.0000.old~"
+}
+plant_marker "$others/family" ZP1.EXE 0
+"$wine" "$tool" --finish "$(windows "$others/family/zephran.ini")" 2>/dev/null
+[ "$(cat "$others/family/ZP1.EXE")" = "MZ the game" ] || fail "a marker naming ZP1.EXE was followed"
+rm "$others/family/"*saving~ "$others/family/"*old~
+plant_marker "$others/family" zephran.ini $stranger
+"$wine" "$tool" --finish "$(windows "$others/family/zephran.ini")" 2>/dev/null
+save "$others/family/zephran.ini" "another user's dead save"
+[ "$said" = "refused: zephran.ini.saving~ belongs to another user, whose save of zephran.ini did not finish and may have left it half written: that user's launcher can finish it (or, if no save of theirs was cut short, remove it)" ] ||
+  fail "another user's dead save: $said"
+cmp -s "$work/family-before" "$others/family/zephran.ini" || fail "another user's copy was put back"
+# Above zp/ in a sticky folder everyone may write: a stranger's settings
+# file, game and link are not the game's; the player's own in zp/ is.
+settings >"$others/open/zp/zephran.ini"
+printf 'alias ls=ls\n' >"$others/home/.profile" && chmod 0600 "$others/home/.profile"
+settings >"$others/open/zephran.ini" && printf 'MZ' >"$others/open/ZP1.EXE"
+ln -s "$others/home/.profile" "$others/open/link.ini"
+chown -h $stranger "$others/open/zephran.ini" "$others/open/ZP1.EXE" "$others/open/link.ini"
+found=$("$wine" "$tool" --find "$(windows "$others/open/zephran.ini")" 2>/dev/null | tr -d '\r')
+[ -z "$found" ] || fail "a stranger's settings file above zp/ was found: $found"
+found=$("$wine" "$tool" --find "$(windows "$others/open/zp/zephran.ini")" 2>/dev/null | tr -d '\r')
+[ "$found" = zephran.ini ] || fail "the player's settings file in zp/ was not found: $found"
+said=$("$wine" "$tool" --check-start "$(windows "$others/open/ZP1.EXE")" 2>/dev/null | tr -d '\r')
+[[ $said == *"ZP1.EXE belongs to another user, in a folder every user may add files to"* ]] ||
+  fail "a stranger's game: $said"
+save "$others/open/link.ini" "a stranger's link to the player's file"
+[[ $said == "refused: "*"link.ini is a link in a folder every user may add files to"* ]] ||
+  fail "a stranger's link: $said"
+[ "$(cat "$others/home/.profile")" = "alias ls=ls" ] && [ "$(stat -c %a "$others/home/.profile")" = 600 ] ||
+  fail "a stranger's link: the player's file changed"
 
 # --- Kills at random moments while saves follow one another, and a reader
 # that reads the file all the while: with one rename (Wine's way) it never

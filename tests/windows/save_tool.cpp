@@ -13,6 +13,9 @@
 //                                   "ready"; prints the reason of a refusal
 //        save_tool --finish FILE    what a start does before it looks for FILE
 //        save_tool --reset FILE     the start's attribute reset of FILE
+//        save_tool --find PATTERN   prints the start's look-up of PATTERN
+//        save_tool --check-start PROGRAM
+//                                   prints why the launch would not start it
 //        save_tool --hold FILE UNTIL
 //                                   takes FILE's save lock, prints "held", and
 //                                   keeps it until the file UNTIL exists (30 s
@@ -37,8 +40,9 @@ int Usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s [--full-screen] [--keeping-security] FILE\n"
                "       %s --repeat [--keeping-security] FILE\n"
-               "       %s --finish FILE | --reset FILE | --hold FILE UNTIL\n",
-               program, program, program);
+               "       %s --finish FILE | --reset FILE | --hold FILE UNTIL\n"
+               "       %s --find PATTERN | --check-start PROGRAM\n",
+               program, program, program, program);
   return 2;
 }
 
@@ -101,6 +105,14 @@ int main(int argc, char** argv) {
   }
   if (arguments.size() == 2 && arguments[0] == "--reset") {
     zp::NativePlatform().SetNormalAttributes(argv[2]);
+    return 0;
+  }
+  if (arguments.size() == 2 && arguments[0] == "--find") {
+    std::printf("%s\n", zp::NativePlatform().FirstDirEntry(argv[2], zp::kAttrAny).c_str());
+    return 0;
+  }
+  if (arguments.size() == 2 && arguments[0] == "--check-start") {
+    std::printf("%s\n", zp::NativePlatform().CheckStart({argv[2], {}}).c_str());
     return 0;
   }
   if (arguments.size() == 3 && arguments[0] == "--hold") {
