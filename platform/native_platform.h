@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -45,6 +46,8 @@ class NativePlatform : public Platform {
 
   std::shared_ptr<Watch> watch_;
   std::set<std::string> told_;
+  // Folders every user may add files to, as first seen (Windows).
+  std::map<std::wstring, bool> shared_folders_;
 };
 
 }  // namespace zephran::platform

@@ -135,7 +135,13 @@ SaveResult NativePlatform::WriteProfileStrings(const std::vector<ProfileValue>& 
     return content;
   };
   try {
-    return EditFile(ResolveCaseInsensitive(file), apply);
+    SaveResult result = EditFile(ResolveCaseInsensitive(file), apply);
+    // What another user put in the way is theirs to remove: said where a
+    // player who started the launcher from a terminal sees it too.
+    if (!result.saved && result.reason.find("another user") != std::string::npos) {
+      TellOnce(file + " was not saved: " + result.reason);
+    }
+    return result;
   } catch (const std::exception& error) {
     return SaveResult{false, error.what()};
   }

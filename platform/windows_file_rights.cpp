@@ -216,14 +216,19 @@ bool EveryoneMayAddFiles(HANDLE folder) {
   return false;
 }
 
-PathTrust TrustOfPath(const std::wstring& path) {
+PathTrust TrustOfPath(const std::wstring& path, SharedFolders& known) {
   for (std::wstring entry = path;;) {
     const std::wstring folder = FolderPart(entry);
     if (folder == entry || folder.empty() || folder == L".") {
       return {};
     }
-    const FileHandle holder(OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES));
-    if (holder.Valid() && EveryoneMayAddFiles(holder.Get())) {
+    const auto seen = known.find(folder);
+    const bool shared = seen != known.end() ? seen->second : [&] {
+      const FileHandle holder(OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES));
+      return known[folder] = holder.Valid() && EveryoneMayAddFiles(holder.Get());
+    }();
+    if (shared) {
+      const FileHandle holder(OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES));
       const FileHandle named(OpenEntry(entry, READ_CONTROL | FILE_READ_ATTRIBUTES));
       if (named.Valid()) {
         if (LeadsElsewhere(named.Get(), entry, holder.Get())) {

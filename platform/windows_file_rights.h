@@ -8,6 +8,7 @@
 // is the user running Wine, and one anonymous account for every other user,
 // root included; the group is never shown. There only the runner's own files
 // can be told apart, so only they count.
+#include <map>
 #include <string>
 
 #include "platform/windows_api.h"
@@ -34,9 +35,14 @@ struct PathTrust {
   std::wstring stranger;
   bool link = false;
 };
+// Whether every user may add files to each folder looked at so far: the
+// folders on the way are the same for every file of an installation, and
+// asking the system costs a few milliseconds a folder under Wine.
+using SharedFolders = std::map<std::wstring, bool>;
+
 // Every entry from `path` up to its root, against the folder it is in. A
 // missing entry is no stranger's.
-PathTrust TrustOfPath(const std::wstring& path);
+PathTrust TrustOfPath(const std::wstring& path, SharedFolders& known);
 
 // The words for such an entry: what it is, and what the player can do.
 std::string StrangersEntryText(const PathTrust& trust);

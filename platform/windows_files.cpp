@@ -138,7 +138,7 @@ std::string NativePlatform::FirstDirEntry(const std::string& pattern, unsigned m
 }
 
 bool NativePlatform::Trusted(const std::string& entry) {
-  return TrustOfPath(Utf16FromUtf8(entry)).stranger.empty();
+  return TrustOfPath(Utf16FromUtf8(entry), shared_folders_).stranger.empty();
 }
 
 void NativePlatform::SetNormalAttributes(const std::string& file) {

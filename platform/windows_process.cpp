@@ -71,7 +71,7 @@ StartResult NativePlatform::StartProgram(const CommandLine& command, WindowStyle
 // CreateProcessW has already said whether the program started, and a Windows
 // program needs no loader that could fail after it: nothing is watched here.
 std::string NativePlatform::CheckStart(const CommandLine& command) {
-  const PathTrust trust = TrustOfPath(Utf16FromUtf8(command.program));
+  const PathTrust trust = TrustOfPath(Utf16FromUtf8(command.program), shared_folders_);
   return trust.stranger.empty()
              ? std::string()
              : "Cannot start " + command.program + ": " + StrangersEntryText(trust);

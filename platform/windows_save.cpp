@@ -726,7 +726,8 @@ SaveResult SaveProfileValues(const std::vector<ProfileValue>& values, const std:
   // Where every user may add files, a file of another's, or a link anyone
   // could have planted to lead the save to a file of the player's, is not
   // the game's to write.
-  if (const PathTrust trust = TrustOfPath(path); !trust.stranger.empty()) {
+  SharedFolders known;
+  if (const PathTrust trust = TrustOfPath(path, known); !trust.stranger.empty()) {
     return Failed(StrangersEntryText(trust));
   }
   const std::wstring target = WhereItLeads(path);
