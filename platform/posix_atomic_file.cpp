@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -994,11 +995,49 @@ int OpenToEdit(const fs::path& target) {
   return descriptor;
 }
 
+// The locks a careful program takes on the file itself while it changes it,
+// held from before the read to after the replacement (they go with the
+// descriptor): flock, and a POSIX record lock over the whole file, which
+// Wine's LockFileEx and most programs' fcntl locks meet. Exclusive where we
+// may write the file, shared where we only read it (a read-only
+// installation that holds the values already). Both or neither, and never
+// a wait while one is held, so that no program taking them the other way
+// round can deadlock with us. A holder is waited for briefly; file systems
+// without locks save as before. Why not, when another program keeps it.
+std::optional<std::string> LockTheFile(int file) {
+  const bool writable = (::fcntl(file, F_GETFL) & O_ACCMODE) == O_RDWR;
+  const auto deadline = std::chrono::steady_clock::now() + kSaveLockWait;
+  for (;;) {
+    if (::flock(file, (writable ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        return std::nullopt;  // no such locks here
+      }
+    } else {
+      struct flock range {};
+      range.l_type = writable ? F_WRLCK : F_RDLCK;
+      range.l_whence = SEEK_SET;  // from the start, to the end whatever it grows to
+      if (::fcntl(file, F_OFD_SETLK, &range) == 0) {
+        return std::nullopt;
+      }
+      const int error = errno;
+      ::flock(file, LOCK_UN);
+      if (!Held(error) && error != EINTR) {
+        return std::nullopt;
+      }
+    }
+    if (std::chrono::steady_clock::now() >= deadline) {
+      return "another program keeps it locked";
+    }
+    std::this_thread::sleep_for(kSaveLockPoll);
+  }
+}
+
 // One read-edit-replace; nullopt when the file changed under us.
-// The file is read without the lock: a read-only installation that already
-// holds the values needs none. A save by another launcher between our read
-// and our lock shows in the check before the rename, and the edit is made
-// again, under the lock.
+// The file is read under the locks on the file itself, without the save
+// lock: a read-only installation that already holds the values needs no
+// marker. A save by another launcher between our read and our save lock
+// shows in the check before the rename, and the edit is made again, under
+// the save lock.
 std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
                                   const LockSave& lock, std::optional<SaveLock>& held) {
   struct stat named {};
@@ -1014,6 +1053,9 @@ std::optional<SaveResult> TryEdit(const fs::path& target, const FileEdit& edit,
     return errno == ENOENT || errno == ELOOP
                ? std::nullopt
                : std::optional(Failed(Because("cannot open it", errno)));
+  }
+  if (std::optional<std::string> refused = LockTheFile(file.Get())) {
+    return Failed(*refused);
   }
   struct stat read {};
   if (::fstat(file.Get(), &read) != 0) {

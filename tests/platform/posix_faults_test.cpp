@@ -717,6 +717,52 @@ TEST_F(PosixFaultsTest, AnotherWritersChangeIsNeverUndone) {
   EXPECT_TRUE(Read(file).ends_with("; " + std::to_string(reads) + "\r\n"));
 }
 
+// A careful program that locks the file itself (flock and a POSIX record
+// lock) while it updates it, in place or by a rename of its own: the save
+// waits for it and keeps its update. Held for 300 ms after the save could
+// have started: a loaded machine only starts the save later, which changes
+// nothing of the outcome.
+TEST_F(PosixFaultsTest, AProgramLockingTheFileIsWaitedForAndKept) {
+  const std::string theirs = "[Other]\r\nKey=1\r\n";
+  for (const bool in_place : {true, false}) {
+    SCOPED_TRACE(in_place ? "in place" : "by rename");
+    const fs::path file = Write("zephran.ini", kSettings);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      const int descriptor = ::open(file.c_str(), O_RDWR);
+      struct flock range {};
+      range.l_type = F_WRLCK;
+      range.l_whence = SEEK_SET;
+      const bool locked =
+          ::flock(descriptor, LOCK_EX) == 0 && ::fcntl(descriptor, F_SETLKW, &range) == 0;
+      (void)!::write(ready[1], locked ? "y" : "n", 1);
+      std::this_thread::sleep_for(300ms);
+      const fs::path written = in_place ? file : root_ / "theirs.tmp";
+      std::ofstream(written, std::ios::binary | std::ios::app)
+          << (in_place ? "" : kSettings) << theirs;
+      if (!in_place) {
+        fs::rename(written, file);
+      }
+      ::_exit(0);
+    }
+    ::close(ready[1]);
+    char locked = 0;
+    ASSERT_EQ(::read(ready[0], &locked, 1), 1);
+    ::close(ready[0]);
+    ASSERT_EQ(locked, 'y');
+    const SaveResult result = EditFile(file, [](const std::string& current) {
+      return SetProfileValue(current, "Display", "ScreenWidth", "640");
+    });
+    ::waitpid(writer, nullptr, 0);
+    EXPECT_TRUE(result.saved) << result.reason;
+    EXPECT_EQ(Read(file),
+              *SetProfileValue(std::string(kSettings) + theirs, "Display", "ScreenWidth", "640"));
+    fs::remove(file);
+  }
+}
+
 // Another launcher's save lock: its marker beside the file, locked with a
 // traditional fcntl lock as Wine locks it for the Windows program, and
 // released after `held`. A marker nobody holds is a dead save's and is
