@@ -151,6 +151,31 @@ bool LeadsElsewhere(HANDLE entry, const std::wstring& path, HANDLE folder) {
   return !SameNameIgnoringCase(entry_path, Joined(folder_path, NamePart(path)));
 }
 
+// Whether the volume the open `folder` lies on keeps owners and rights at
+// all. FAT, as on many a USB stick, keeps none: there every user may write
+// everything and no file shows whose it is, so nothing can be told apart and
+// the game plays as it always did. Where the system cannot say, the checks
+// apply. Asked of the handle through the native call (XP has it), which,
+// unlike GetVolumeInformation under Wine, does not try to read the device.
+bool KeepsOwners(HANDLE folder) {
+  struct IoStatus {
+    LONG_PTR status = 0;
+    ULONG_PTR information = 0;
+  };
+  using QueryVolumeCall = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+  constexpr int kFileFsAttributeInformation = 5;
+  static const auto query =
+      LoadSystemFunction<QueryVolumeCall>(SystemLibrary::kNative, "NtQueryVolumeInformationFile");
+  // FILE_FS_ATTRIBUTE_INFORMATION: the attributes first, then the name.
+  std::array<ULONG, 64> answer{};
+  IoStatus io{};
+  if (query == nullptr ||
+      query(folder, &io, answer.data(), sizeof answer, kFileFsAttributeInformation) < 0) {
+    return true;
+  }
+  return (answer[0] & FILE_PERSISTENT_ACLS) != 0;
+}
+
 }  // namespace
 
 bool OwnedByPlayerOrSystem(HANDLE entry) {
@@ -225,7 +250,8 @@ PathTrust TrustOfPath(const std::wstring& path, SharedFolders& known) {
     const auto seen = known.find(folder);
     const bool shared = seen != known.end() ? seen->second : [&] {
       const FileHandle holder(OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES));
-      return known[folder] = holder.Valid() && EveryoneMayAddFiles(holder.Get());
+      return known[folder] =
+                 holder.Valid() && KeepsOwners(holder.Get()) && EveryoneMayAddFiles(holder.Get());
     }();
     if (shared) {
       const FileHandle holder(OpenEntry(folder, READ_CONTROL | FILE_READ_ATTRIBUTES));
