@@ -4,8 +4,6 @@
 #include "platform/save_marker.h"
 
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -314,26 +312,11 @@ bool Held(int error) {
 // file: else anyone allowed to write the folder could plant a marker and a
 // copy and have the owner's next start write their bytes into the owner's
 // file. It is a regular file with one name (opened without following links)
-// made by the marker's maker, who is us, root, the file's owner, or someone
-// the file's permissions (its ACL, where it has one) let write it. The
-// maker's groups are those of their account, and the copy's group, which
-// only a member can give it (a launcher gives it the file's group), unless
-// the folder hands its group down to new files.
+// made by the marker's maker, who could have written the file.
 bool TrustedCopy(const struct stat& copy, uid_t marker_owner, const struct stat& file,
                  int file_descriptor, const struct stat& folder) {
-  if (!S_ISREG(copy.st_mode) || copy.st_nlink != 1 || copy.st_uid != marker_owner) {
-    return false;
-  }
-  const uid_t maker = copy.st_uid;
-  if (maker == ::geteuid() || maker == 0 || maker == file.st_uid) {
-    return true;
-  }
-  std::vector<gid_t> groups = AccountGroups(maker);
-  const bool handed_down = (folder.st_mode & S_ISGID) != 0 && folder.st_gid == copy.st_gid;
-  if (!handed_down) {
-    groups.push_back(copy.st_gid);
-  }
-  return MayWrite(maker, groups, file, file_descriptor);
+  return S_ISREG(copy.st_mode) && copy.st_nlink == 1 && copy.st_uid == marker_owner &&
+         MakerMayWrite(copy, folder, file, file_descriptor);
 }
 
 // Writes `bytes` over the file's own, in place, and makes it reach the disk.
@@ -393,37 +376,15 @@ bool RestoreRewrite(const fs::path& folder, const SaveMarkerRecord& record, uid_
 // missing, only our own or root's marker counts.
 bool MarkerTrusted(const fs::path& folder, const std::string& file_name,
                    const struct stat& marker) {
-  const uid_t maker = marker.st_uid;
-  if (maker == ::geteuid() || maker == 0) {
+  if (marker.st_uid == ::geteuid() || marker.st_uid == 0) {
     return true;
   }
   const Descriptor file(
       ::open((folder / file_name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   struct stat status {};
   struct stat holder {};
-  if (!file.Valid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-      ::stat(folder.c_str(), &holder) != 0) {
-    return false;
-  }
-  if (maker == status.st_uid) {
-    return true;
-  }
-  std::vector<gid_t> groups = AccountGroups(maker);
-  if ((holder.st_mode & S_ISGID) == 0 || holder.st_gid != marker.st_gid) {
-    groups.push_back(marker.st_gid);  // only a member can have given it
-  }
-  return MayWrite(maker, groups, status, file.Get());
-}
-
-// The account name of `uid`, or its number.
-std::string UserName(uid_t uid) {
-  std::array<char, 4096> text{};
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) == 0 && found != nullptr) {
-    return entry.pw_name;
-  }
-  return "user " + std::to_string(uid);
+  return file.Valid() && ::fstat(file.Get(), &status) == 0 && S_ISREG(status.st_mode) &&
+         ::stat(folder.c_str(), &holder) == 0 && MakerMayWrite(marker, holder, status, file.Get());
 }
 
 // A marker's record in the folder of `marker`: a file rewritten in place
@@ -517,23 +478,23 @@ SaveLockTry ClearAbandonedSave(const fs::path& marker_path) {
   if (!record) {
     SaveLockTry refused = not_ours();
     if (refused.step == SaveLockStep::NotOurs && !players) {
-      refused.reason = "belongs to another user (" + UserName(status.st_uid) +
+      refused.reason = "belongs to another user (" + AccountName(status.st_uid) +
                        ") and is no launcher's; remove it, or ask its owner to";
     }
     return refused;
   }
   if (!MarkerTrusted(FolderOf(marker_path), std::string(MarkedFileName(name)), status)) {
     return {SaveLockStep::NotOurs,
-            "belongs to another user (" + UserName(status.st_uid) +
+            "belongs to another user (" + AccountName(status.st_uid) +
                 "), who may not write the settings file, so it is no save of it; remove it, "
                 "or ask its owner to"};
   }
   if (!UndoAbandonedSave(marker_path, *record, status.st_uid)) {
-    return {SaveLockStep::Failed, name + " was left by a save of " + UserName(status.st_uid) +
-                                      "'s that did not finish, and this user cannot put " +
-                                      record->file + " back from " + record->rewriting +
-                                      ": the file may be half written. " + UserName(status.st_uid) +
-                                      "'s launcher, or the file's owner's, can finish it"};
+    return {SaveLockStep::Failed,
+            name + " was left by a save of " + AccountName(status.st_uid) +
+                "'s that did not finish, and this user cannot put " + record->file + " back from " +
+                record->rewriting + ": the file may be half written. " +
+                AccountName(status.st_uid) + "'s launcher, or the file's owner's, can finish it"};
   }
   if (!NamesOpenFile(marker_path, marker.Get())) {
     return {SaveLockStep::Again, {}};  // someone else cleared it meanwhile

@@ -120,20 +120,44 @@ std::optional<std::vector<AclEntry>> AccessAcl(int descriptor) {
 #endif
 }
 
-std::vector<gid_t> AccountGroups(uid_t uid) {
+namespace {
+
+struct Account {
+  std::string name;
+  gid_t group = 0;
+};
+
+std::optional<Account> AccountOf(uid_t uid) {
   std::array<char, 4096> text{};
   passwd entry{};
   passwd* found = nullptr;
   if (::getpwuid_r(uid, &entry, text.data(), text.size(), &found) != 0 || found == nullptr) {
+    return std::nullopt;
+  }
+  return Account{entry.pw_name, entry.pw_gid};
+}
+
+// The groups `uid`'s account puts it in (its own first); empty when the
+// account is unknown.
+std::vector<gid_t> AccountGroups(uid_t uid) {
+  const std::optional<Account> account = AccountOf(uid);
+  if (!account) {
     return {};
   }
   std::vector<gid_t> groups(256);
   int count = static_cast<int>(groups.size());
-  if (::getgrouplist(entry.pw_name, entry.pw_gid, groups.data(), &count) < 0) {
-    return {entry.pw_gid};
+  if (::getgrouplist(account->name.c_str(), account->group, groups.data(), &count) < 0) {
+    return {account->group};
   }
   groups.resize(static_cast<std::size_t>(count));
   return groups;
+}
+
+}  // namespace
+
+std::string AccountName(uid_t uid) {
+  const std::optional<Account> account = AccountOf(uid);
+  return account ? account->name : "user " + std::to_string(uid);
 }
 
 bool MayWrite(uid_t uid, const std::vector<gid_t>& groups, const struct stat& status,
@@ -151,6 +175,19 @@ bool MayWrite(uid_t uid, const std::vector<gid_t>& groups, const struct stat& st
     return (status.st_mode & S_IWGRP) != 0;
   }
   return (status.st_mode & S_IWOTH) != 0;
+}
+
+bool MakerMayWrite(const struct stat& entry, const struct stat& folder, const struct stat& status,
+                   int descriptor) {
+  const uid_t maker = entry.st_uid;
+  if (maker == ::geteuid() || maker == 0 || maker == status.st_uid) {
+    return true;
+  }
+  std::vector<gid_t> groups = AccountGroups(maker);
+  if ((folder.st_mode & S_ISGID) == 0 || folder.st_gid != entry.st_gid) {
+    groups.push_back(entry.st_gid);
+  }
+  return MayWrite(maker, groups, status, descriptor);
 }
 
 bool EveryoneMayWrite(const struct stat& folder) {

@@ -41,9 +41,8 @@ std::string AclValue(std::vector<AclEntry> entries);
 // The open file's access ACL; nullopt when it has none beyond its modes.
 std::optional<std::vector<AclEntry>> AccessAcl(int descriptor);
 
-// The groups `uid`'s account puts it in (its own first); empty when the
-// account is unknown.
-std::vector<gid_t> AccountGroups(uid_t uid);
+// The name of `uid`'s account, or "user <number>" without one.
+std::string AccountName(uid_t uid);
 
 // Whether `uid`, in `groups`, may write the file `status` describes (open
 // as `descriptor`, for its ACL), by the kernel's rule. Root always may.
@@ -56,6 +55,15 @@ bool MayWrite(uid_t uid, const std::vector<gid_t>& groups, const struct stat& st
 // user and group as far as the file's mask lets them read it, and the file's
 // owner by name. Where the copy cannot carry an ACL, the group alone.
 void OpenToTheFilesReaders(int copy, int file_descriptor, const struct stat& file);
+
+// Whether `entry` (a marker or a recovery copy, in `folder`) comes from
+// someone who could have written the file `status` describes (open as
+// `descriptor`): the player, root, the file's owner, or a user its
+// permissions let write it. The maker's groups are those of their account,
+// and the entry's own group, which only a member can give it, unless the
+// folder hands its group down to new files.
+bool MakerMayWrite(const struct stat& entry, const struct stat& folder, const struct stat& status,
+                   int descriptor);
 
 // A folder every user may create files in (its others' write bit: under an
 // ACL that is the others' entry). In a sticky one, only an entry's owner (or

@@ -100,11 +100,6 @@ std::optional<SidBytes> PlayerSid() {
   return player;
 }
 
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 bool SameSid(PSID a, const SidBytes& b) {
   return Calls().equal_sid(a, const_cast<BYTE*>(b.data())) != FALSE;
 }
@@ -158,17 +153,13 @@ bool LeadsElsewhere(HANDLE entry, const std::wstring& path, HANDLE folder) {
 // apply. Asked of the handle through the native call (XP has it), which,
 // unlike GetVolumeInformation under Wine, does not try to read the device.
 bool KeepsOwners(HANDLE folder) {
-  struct IoStatus {
-    LONG_PTR status = 0;
-    ULONG_PTR information = 0;
-  };
-  using QueryVolumeCall = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int);
+  using QueryVolumeCall = LONG(WINAPI*)(HANDLE, NativeIoStatus*, void*, ULONG, int);
   constexpr int kFileFsAttributeInformation = 5;
   static const auto query =
       LoadSystemFunction<QueryVolumeCall>(SystemLibrary::kNative, "NtQueryVolumeInformationFile");
   // FILE_FS_ATTRIBUTE_INFORMATION: the attributes first, then the name.
   std::array<ULONG, 64> answer{};
-  IoStatus io{};
+  NativeIoStatus io{};
   if (query == nullptr ||
       query(folder, &io, answer.data(), sizeof answer, kFileFsAttributeInformation) < 0) {
     return true;
@@ -187,7 +178,7 @@ bool OwnedByPlayerOrSystem(HANDLE entry) {
   if (SameSid(security.Owner(), *player)) {
     return true;
   }
-  if (UnderWine()) {
+  if (RunningUnderWine()) {
     return false;  // every other user, root too, shows as one stranger
   }
   static const std::array<SidBytes, 3> kSystem = {

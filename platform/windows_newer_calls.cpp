@@ -34,14 +34,7 @@ struct DispositionInfo {
 
 // The native call that Vista's SetFileInformationByHandle is made of, and
 // that XP has: the same information on the same handle.
-struct IoStatusBlock {
-  union {
-    LONG status;
-    void* pointer;
-  } result{};
-  ULONG_PTR information = 0;
-};
-using NtSetInformationFileCall = LONG(WINAPI*)(HANDLE, IoStatusBlock*, void*, ULONG, int);
+using NtSetInformationFileCall = LONG(WINAPI*)(HANDLE, NativeIoStatus*, void*, ULONG, int);
 using RtlNtStatusToDosErrorCall = ULONG(WINAPI*)(LONG);
 // FILE_INFORMATION_CLASS
 constexpr int kFileBasicInformation = 4;
@@ -61,7 +54,7 @@ bool SetInformation(HANDLE file, int vista_class, int native_class, void* info, 
     ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return false;
   }
-  IoStatusBlock io{};
+  NativeIoStatus io{};
   const LONG status = native_set(file, &io, info, size, native_class);
   if (status < 0) {  // an error or a warning, as the native calls say
     ::SetLastError(error_of(status));

@@ -18,6 +18,7 @@
 #include "platform/windows_api.h"
 #include "platform/windows_entries.h"
 #include "platform/windows_file_rights.h"
+#include "platform/windows_system_library.h"
 #include "platform/windows_text.h"
 
 namespace zephran::platform {
@@ -83,11 +84,6 @@ DWORD WhileBusy(const Attempt& attempt, const Busy& busy) {
 template <typename Attempt>
 DWORD WhileInUse(const Attempt& attempt) {
   return WhileBusy(attempt, InUse);
-}
-
-bool IsWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 bool Exists(const std::wstring& path) {
@@ -544,7 +540,8 @@ bool UsesOneRename(ReplaceMethod method) {
   // Wine's ReplaceFileW moves the file aside and then the copy in: a reader
   // in between finds no settings. Wine keeps no ACLs or streams, so one
   // rename loses nothing there.
-  return method == ReplaceMethod::OneRename || (method == ReplaceMethod::Detect && IsWine());
+  return method == ReplaceMethod::OneRename ||
+         (method == ReplaceMethod::Detect && RunningUnderWine());
 }
 
 // One rename over the file. Wine (like Windows) refuses to replace a file

@@ -95,6 +95,11 @@ bool NewerCallsLookedUp() {
   return known == kYes;
 }
 
+bool RunningUnderWine() {
+  return ModuleFunction<void (*)()>(LoadSystemLibrary(SystemLibrary::kNative),
+                                    "wine_get_version") != nullptr;
+}
+
 bool StartCom() {
   static const bool started = [] {
     const auto initialize =

@@ -71,6 +71,15 @@ Function NewerSystemFunction(SystemLibrary library, const char* name) {
   return NewerCallsLookedUp() ? LoadSystemFunction<Function>(library, name) : nullptr;
 }
 
+// Wine says so in ntdll, where Windows has no such function.
+bool RunningUnderWine();
+
+// The status block the native (ntdll) file calls fill in.
+struct NativeIoStatus {
+  LONG_PTR status = 0;
+  ULONG_PTR information = 0;
+};
+
 // COM on the window's thread, started the first time it is wanted and kept
 // for the rest of the run. False when COM is missing or refuses: screen
 // readers then get the system's own answers.

@@ -990,8 +990,11 @@ TEST_F(PosixFaultsTest, WhatAnotherUserPutsInAFolderEveryoneWritesIsNotTheGames)
       ASSERT_EQ(::chown((folder / sub).c_str(), player, 4322), 0);
       fs::permissions(folder / sub, fs::perms(row.folder_mode));
     }
+    // What the launcher says on its error output, kept.
+    const fs::path said = root_ / (std::string(row.name) + ".said");
     const int status = RunInChild([&] {
-      if (!Become(player, 4322)) {
+      const int output = ::open(said.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (output < 0 || ::dup2(output, STDERR_FILENO) < 0 || !Become(player, 4322)) {
         return 125;
       }
       TestPlatform platform;
@@ -1006,6 +1009,14 @@ TEST_F(PosixFaultsTest, WhatAnotherUserPutsInAFolderEveryoneWritesIsNotTheGames)
       return (settings == row.taken && save == row.taken && told != row.taken && zp) ? 0 : 1;
     });
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << DescribeStatus(status);
+    const std::string error_output = Read(said);
+    EXPECT_EQ(error_output.find("belongs to another user") != std::string::npos, !row.taken)
+        << error_output;
+    const bool unsafe = row.folder_mode == 0777;  // the player's zp/ lies there too
+    EXPECT_EQ(error_output.find("warning: every user may write to " + folder.string() + ",") !=
+                  std::string::npos,
+              unsafe)
+        << error_output;
   }
 }
 
