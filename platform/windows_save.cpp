@@ -554,9 +554,10 @@ SaveResult ReplaceInOneStep(const std::wstring& target, const std::wstring& copy
                    ? ERROR_SUCCESS
                    : ::GetLastError();
       },
-      [&](DWORD error) {
-        return InUse(error) || (error == ERROR_ACCESS_DENIED && HeldOpenElsewhere(target));
-      });
+      // Wine refuses the rename while another program has the file open
+      // without sharing its deletion (its profile reader does), which may be
+      // over before we can see it: a refusal is tried again for a while.
+      [&](DWORD error) { return InUse(error) || error == ERROR_ACCESS_DENIED; });
   if (error == ERROR_SUCCESS) {
     return Saved();
   }
